@@ -200,6 +200,8 @@ void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
 // ---- TComponent ----
 
 TComponent::TComponent(TComponent* owner) {
+    // Components created while their owner reads its layout are part of that layout.
+    if (owner && owner->IsLoading()) FComponentState |= csLoading | csReading;
     if (owner) owner->InsertComponent(this);
 }
 
