@@ -1,0 +1,248 @@
+#pragma once
+// Visual controls: TControl (position, parent, font, colour, visibility)
+// and TWinControl (a control with a window of its own).
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/Classes.h"
+#include "forms/Graphics.h"
+
+namespace forms {
+
+class TWinControl;
+class TPopupMenu;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAnchorKind : uint8_t { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = uint8_t;
+
+enum TShiftStateFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
+using TShiftState = uint8_t;
+TShiftState KeyboardShiftState();
+
+using TKeyEvent = TEvent<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
+using TKeyPressEvent = TEvent<void(TObject* Sender, wchar_t& Key)>;
+
+// A window message decoded once near the window procedure; handlers read
+// the typed fields and set Result.
+struct TMessage {
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    LRESULT Result = 0;
+};
+
+// Messages the layer sends to a control about its own window: a parent
+// reflects notifications (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM,
+// WM_CTLCOLOR*) to the child they concern as CN_BASE + message.
+constexpr UINT CN_BASE = WM_APP + 0x2000;
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+    const TClassInfo* ClassInfo() const override;
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* parent);
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+    void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+    void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+    virtual void SetBounds(int left, int top, int width, int height);
+    RECT BoundsRect() const { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign align);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors anchors);
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool visible);
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool enabled);
+
+    // The caption or text: a window's text for windowed controls.
+    virtual std::wstring Text() const { return FText; }
+    virtual void SetText(const std::wstring& text);
+    std::wstring Caption() const { return Text(); }
+    void SetCaption(const std::wstring& caption) { SetText(caption); }
+
+    TFont& Font() { return FFont; }
+    const TFont& Font() const { return FFont; }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool value);
+    TColor Color() const { return FColor; }
+    virtual void SetColor(TColor color);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool value);
+
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* menu);
+
+    // Repaints now.
+    virtual void Repaint();
+    virtual void Invalidate();
+
+    // Runs OnClick as a click of the control would.
+    virtual void Click();
+
+    TNotifyEvent OnClick;
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+    virtual void FontChanged();
+    virtual void ColorChanged() {}
+    virtual void TextChanged() {}
+    virtual void BoundsChanged() {}
+    // Parent's font or colour changed; controls that follow it adopt it.
+    virtual void ParentFontChanged();
+    virtual void ParentColorChanged();
+    void HandleFontChange(TObject* sender);
+
+    // The anchor distances are taken when the control is placed.
+    void UpdateAnchorRules();
+    friend class TWinControl;
+
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    bool FVisible = true;
+    bool FEnabled = true;
+    std::wstring FText;
+    TFont FFont;
+    bool FParentFont = true;
+    TColor FColor = clBtnFace;
+    bool FParentColor = false;
+    TPopupMenu* FPopupMenu = nullptr;
+    // Distances from the parent's right and bottom edges when anchored there.
+    int FAnchorRight = 0, FAnchorBottom = 0;
+};
+
+// A control with a window of its own. The window is made on demand
+// (Handle()), after its parent's; it can be destroyed and made again
+// (RecreateWnd), and the control keeps its state across that.
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+    const TClassInfo* ClassInfo() const override;
+
+    HWND Handle();
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    void HandleNeeded() { Handle(); }
+    void RecreateWnd();
+
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int index) const { return FControls.at(index); }
+
+    int TabOrder() const;
+    void SetTabOrder(int order);
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool value) { FTabStop = value; }
+    bool CanFocus() const;
+    bool Focused() const;
+    virtual void SetFocus();
+
+    int BorderWidth() const { return FBorderWidth; }
+    void SetBorderWidth(int width);
+    // The client area less the border width, in client coordinates.
+    virtual RECT ClientRect();
+    int ClientWidth();
+    int ClientHeight();
+
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
+    std::wstring Text() const override;
+    void SetText(const std::wstring& text) override;
+    void Repaint() override;
+    void Invalidate() override;
+
+    // Sends a message to this control's window procedure directly.
+    LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // The next control in tab order after current (wrapping), or nullptr.
+    TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop);
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+protected:
+    struct TCreateParams {
+        std::wstring Caption;
+        DWORD Style = WS_CHILD | WS_CLIPSIBLINGS;
+        DWORD ExStyle = 0;
+        int X = 0, Y = 0, Width = 0, Height = 0;
+        HWND WndParent = nullptr;
+        // Empty: our own window class; otherwise a standard control that is subclassed.
+        std::wstring WinClassName;
+        UINT ClassStyle = CS_DBLCLKS;
+        HBRUSH Background = nullptr;
+    };
+    virtual void CreateParams(TCreateParams& params);
+    virtual void CreateWnd();
+    // Called after the window exists: push state (font, items...) into it.
+    virtual void CreateWindowHandle(const TCreateParams& params);
+    virtual void InitializeWnd() {}
+    // Called before the window goes: pull state out of it so RecreateWnd keeps it.
+    virtual void DestroyWnd();
+
+    // The control's message handling; ends in DefaultHandler.
+    virtual void WndProc(TMessage& message);
+    // The window class's own handling (DefWindowProc or the standard control's procedure).
+    void DefaultHandler(TMessage& message);
+
+    // Key hooks: return true when the key was handled and must go no further.
+    virtual bool DoKeyDown(WORD& key, TShiftState shift);
+    virtual bool DoKeyPress(wchar_t& key);
+    virtual void DoEnter();
+    virtual void DoExit();
+    // Position and show/hide the children after a size change.
+    virtual void AlignControls();
+
+    void FontChanged() override;
+    void ColorChanged() override;
+    void ParentFontChanged() override;
+    // Brush for painting the background of this control and of transparent children.
+    HBRUSH BackgroundBrush();
+
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    friend class TControl;
+
+    HWND FHandle = nullptr;
+    bool FTabStop = false;
+    int FBorderWidth = 0;
+    std::vector<TControl*> FControls;
+    std::vector<TWinControl*> FTabList;
+
+private:
+    friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    friend LRESULT CALLBACK ControlSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
+    LRESULT Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    void ReflectToChild(TMessage& message);
+
+    bool FSubclassed = false;
+    GdiObject<HBRUSH> FBackgroundBrush;
+    TColor FBackgroundBrushColor = clNone;
+    int FClientWidthBeforeAlign = 0, FClientHeightBeforeAlign = 0;
+};
+
+// Finds the control object behind a window made by this layer; nullptr when none.
+TWinControl* FindControl(HWND window);
+
+}  // namespace forms

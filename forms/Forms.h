@@ -1,0 +1,154 @@
+#pragma once
+// Forms (top-level windows) and the application object: title, hidden
+// owner window, main form, message loop and the error box.
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "forms/Controls.h"
+
+namespace forms {
+
+class TMainMenu;
+class TCustomForm;
+
+enum TPosition { poDesigned, poScreenCenter };
+enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+using TBorderIcons = uint8_t;
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
+
+// Outer size limits of a form; 0 means no limit.
+struct TSizeConstraints {
+    int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+};
+
+class TCustomForm : public TWinControl {
+public:
+    // A form starts reading its layout at once: a derived form creates its
+    // components in its constructor and then calls EndLayout.
+    explicit TCustomForm(TComponent* owner);
+    ~TCustomForm() override;
+    const TClassInfo* ClassInfo() const override;
+
+    TBorderIcons BorderIcons() const { return FBorderIcons; }
+    void SetBorderIcons(TBorderIcons icons) { FBorderIcons = icons; }
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition position) { FPosition = position; }
+    TSizeConstraints& Constraints() { return FConstraints; }
+    TMainMenu* Menu() const { return FMenu; }
+    void SetMenu(TMainMenu* menu);
+    // Client size in pixels, the border width included.
+    void SetClientSize(int width, int height);
+
+    TWinControl* ActiveControl() const { return FActiveControl; }
+    void SetActiveControl(TWinControl* control);
+
+    void Show();
+    void Hide();
+    // Runs the close-query and close events; for the main form a close
+    // ends the application's message loop.
+    void Close();
+    virtual bool CloseQuery();
+    void Release();
+
+    // Handles Tab and Alt+letter for the controls of this form; true when used.
+    virtual bool IsDialogKey(const MSG& msg);
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TCloseQueryEvent OnCloseQuery;
+    TCloseEvent OnClose;
+
+protected:
+    // Ends the layout read: Loaded for every owned component in creation
+    // order, then for the form, then the create event.
+    void EndLayout();
+    virtual void DoCreate();
+    virtual void DoDestroy();
+    void CreateParams(TCreateParams& params) override;
+    void WndProc(TMessage& message) override;
+    void InitializeWnd() override;
+
+    TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+    TPosition FPosition = poDesigned;
+    TSizeConstraints FConstraints;
+    TMainMenu* FMenu = nullptr;
+    TWinControl* FActiveControl = nullptr;
+    bool FDestroyRaised = false;
+};
+
+class TForm : public TCustomForm {
+public:
+    using TCustomForm::TCustomForm;
+    const TClassInfo* ClassInfo() const override;
+};
+
+class TApplication : public TComponent {
+public:
+    explicit TApplication(TComponent* owner);
+    ~TApplication() override;
+
+    // Registers the window classes and makes the hidden owner window.
+    void Initialize();
+    const std::wstring& Title() const { return FTitle; }
+    void SetTitle(const std::wstring& title);
+    // The application's own hidden top-level window: owner of the forms and dialogs.
+    HWND Handle() const { return FHandle.Get(); }
+
+    TCustomForm* MainForm() const { return FMainForm; }
+    // Creates a form owned by the application; the first one becomes the main form.
+    template <typename T>
+    void CreateForm(T*& reference) {
+        reference = new T(this);
+        if (!FMainForm) FMainForm = reference;
+    }
+
+    // Shows the main form and dispatches messages until Terminate.
+    void Run();
+    // Dispatches every pending message, then returns. A quit request met here
+    // is recorded (Terminated) and ends Run once control is back there.
+    void ProcessMessages();
+    // Waits for one message and dispatches it (used by modal loops).
+    void HandleMessage();
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+
+    // The error box for an error that no handler caught: call from a catch
+    // block at a window procedure, timer or callback boundary.
+    void HandleException(TObject* sender) noexcept;
+    void ShowException(const std::wstring& message) noexcept;
+
+    // Where the error box's text goes instead of a message box (tests); unassigned normally.
+    TEvent<void(const std::wstring& text)> OnShowException;
+
+private:
+    bool ProcessMessage(MSG& msg);
+
+    std::wstring FTitle;
+    WindowHandle FHandle;
+    TCustomForm* FMainForm = nullptr;
+    bool FTerminated = false;
+};
+
+extern TApplication* Application;
+
+// The error box's text: the message with "." appended when the message is
+// not empty and its last character is above "." in character code.
+std::wstring ErrorBoxText(const std::wstring& message);
+
+// Runs body and hands any escaping error to the application's error box.
+template <typename Body>
+void Guarded(Body&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+        Application->HandleException(nullptr);
+    }
+}
+
+}  // namespace forms

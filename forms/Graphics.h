@@ -1,0 +1,99 @@
+#pragma once
+// Colours, fonts and a canvas over a device context.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "forms/Classes.h"
+#include "forms/Handles.h"
+
+namespace forms {
+
+// An RGB value, or a system colour as 0x80000000 | COLOR_xxx.
+using TColor = int32_t;
+constexpr TColor clSystemColor = static_cast<TColor>(0x80000000u);
+constexpr TColor clBlack = 0x000000, clNavy = 0x800000, clGreen = 0x008000, clRed = 0x0000FF,
+                 clWhite = 0xFFFFFF, clMaroon = 0x000080, clBlue = 0xFF0000, clNone = 0x1FFFFFFF;
+constexpr TColor clWindow = clSystemColor | COLOR_WINDOW;
+constexpr TColor clWindowText = clSystemColor | COLOR_WINDOWTEXT;
+constexpr TColor clBtnFace = clSystemColor | COLOR_BTNFACE;
+constexpr TColor clBtnText = clSystemColor | COLOR_BTNTEXT;
+constexpr TColor clBtnShadow = clSystemColor | COLOR_BTNSHADOW;
+constexpr TColor clBtnHighlight = clSystemColor | COLOR_BTNHIGHLIGHT;
+constexpr TColor clHighlight = clSystemColor | COLOR_HIGHLIGHT;
+constexpr TColor clHighlightText = clSystemColor | COLOR_HIGHLIGHTTEXT;
+constexpr TColor clGrayText = clSystemColor | COLOR_GRAYTEXT;
+constexpr TColor clHotLight = clSystemColor | COLOR_HOTLIGHT;
+
+COLORREF ColorToRGB(TColor color);
+
+enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = uint8_t;
+
+class TFont : public TPersistent {
+public:
+    TFont();
+    const TClassInfo* ClassInfo() const override;
+    void Assign(const TPersistent& source) override;
+
+    const std::wstring& Name() const { return FName; }
+    void SetName(const std::wstring& name);
+    int Height() const { return FHeight; }
+    void SetHeight(int height);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor color);
+    TFontStyles Style() const { return FStyle; }
+    void SetStyle(TFontStyles style);
+
+    // The font object, made on first use and after every change.
+    HFONT Handle() const;
+
+    TNotifyEvent OnChange;
+
+private:
+    void Changed();
+
+    std::wstring FName = L"MS Sans Serif";
+    int FHeight = -11;
+    TColor FColor = clWindowText;
+    TFontStyles FStyle = 0;
+    mutable GdiObject<HFONT> FHandle;
+};
+
+class TBrush {
+public:
+    TColor Color() const { return FColor; }
+    void SetColor(TColor color);
+    HBRUSH Handle() const;
+
+private:
+    TColor FColor = clWhite;
+    mutable GdiObject<HBRUSH> FHandle;
+};
+
+// Drawing on a device context that someone else owns (paint or owner-draw).
+class TCanvas {
+public:
+    explicit TCanvas(HDC dc = nullptr) : FDC(dc) {}
+    HDC Handle() const { return FDC; }
+    void SetHandle(HDC dc) { FDC = dc; }
+
+    TBrush& Brush() { return FBrush; }
+    TFont& Font() { return FFont; }
+
+    void FillRect(const RECT& rect);
+    // Text with an opaque background in the brush colour.
+    void TextOut(int x, int y, const std::wstring& text);
+    void DrawIcon(int x, int y, HICON icon, int width, int height);
+    int TextHeight(const std::wstring& text);
+    int TextWidth(const std::wstring& text);
+
+private:
+    HDC FDC;
+    TBrush FBrush;
+    TFont FFont;
+};
+
+}  // namespace forms

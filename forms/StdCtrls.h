@@ -1,0 +1,145 @@
+#pragma once
+// Labels, list boxes, combo boxes and push buttons over the standard controls.
+
+#include "forms/Controls.h"
+
+namespace forms {
+
+class TLabel : public TWinControl {
+public:
+    explicit TLabel(TComponent* owner);
+    const TClassInfo* ClassInfo() const override;
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool value);
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool value);
+    TWinControl* FocusControl() const { return FFocusControl; }
+    void SetFocusControl(TWinControl* control);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void WndProc(TMessage& message) override;
+    void Notification(TComponent* component, TOperation operation) override;
+
+    bool FAutoSize = true;
+    bool FTransparent = false;
+    TWinControl* FFocusControl = nullptr;
+};
+
+enum TOwnerDrawStateFlag : uint16_t { odSelected = 1, odFocused = 2, odDisabled = 4, odChecked = 8 };
+using TOwnerDrawState = uint16_t;
+using TDrawItemEvent = TEvent<void(TWinControl* Control, int Index, const RECT& Rect, TOwnerDrawState State)>;
+
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+
+class TListBox : public TWinControl {
+public:
+    explicit TListBox(TComponent* owner);
+    ~TListBox() override;
+    const TClassInfo* ClassInfo() const override;
+
+    // The rows, backed by the control; attached objects are the rows' item data.
+    TStrings& Items();
+    TListBoxStyle Style() const { return FStyle; }
+    void SetStyle(TListBoxStyle style);
+    bool Sorted() const { return FSorted; }
+    void SetSorted(bool sorted);
+    int ItemHeight() const { return FItemHeight; }
+    void SetItemHeight(int height);
+    int ItemIndex();
+    void SetItemIndex(int index);
+    int TopIndex();
+    TCanvas& Canvas() { return FCanvas; }
+
+    TDrawItemEvent OnDrawItem;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void InitializeWnd() override;
+    void DestroyWnd() override;
+    void WndProc(TMessage& message) override;
+    virtual void DrawItem(int index, const RECT& rect, TOwnerDrawState state);
+
+    TListBoxStyle FStyle = lbStandard;
+    bool FSorted = false;
+    int FItemHeight = 13;
+    TCanvas FCanvas;
+    std::unique_ptr<TStrings> FItems;
+    std::unique_ptr<TStringList> FSavedItems;
+};
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+
+class TCustomComboBox : public TWinControl {
+public:
+    explicit TCustomComboBox(TComponent* owner);
+    ~TCustomComboBox() override;
+    const TClassInfo* ClassInfo() const override;
+
+    TStrings& Items();
+    TComboBoxStyle Style() const { return FStyle; }
+    void SetStyle(TComboBoxStyle style);
+    int ItemIndex();
+    void SetItemIndex(int index);
+    int ItemHeight() const { return FItemHeight; }
+    void SetItemHeight(int height);
+    int DropDownCount() const { return FDropDownCount; }
+    void SetDropDownCount(int count);
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int length);
+    int SelStart();
+    void SetSelStart(int start);
+    int SelLength();
+    void SetSelLength(int length);
+    bool DroppedDown();
+    void SetDroppedDown(bool value);
+    // Text empty, every row removed, nothing selected.
+    virtual void Clear();
+    // The edit field's window (csDropDown), nullptr otherwise.
+    HWND EditHandle();
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnDropDown;
+    TNotifyEvent OnCloseUp;
+    TNotifyEvent OnSelect;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void InitializeWnd() override;
+    void DestroyWnd() override;
+    void WndProc(TMessage& message) override;
+    // Messages of the edit field (csDropDown), subclassed; default passes on.
+    virtual void EditWndProc(TMessage& message);
+    virtual void Change();
+    virtual void Select();
+    virtual void DropDown();
+    virtual void CloseUp();
+
+    TComboBoxStyle FStyle = csDropDown;
+    int FItemHeight = 13;
+    int FDropDownCount = 8;
+    int FMaxLength = 0;
+    std::unique_ptr<TStrings> FItems;
+    std::unique_ptr<TStringList> FSavedItems;
+    std::wstring FSavedText;
+    int FSavedItemIndex = -1;
+    HWND FEditHandle = nullptr;
+};
+
+class TComboBox : public TCustomComboBox {
+public:
+    using TCustomComboBox::TCustomComboBox;
+    const TClassInfo* ClassInfo() const override;
+};
+
+class TButton : public TWinControl {
+public:
+    explicit TButton(TComponent* owner);
+    const TClassInfo* ClassInfo() const override;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void WndProc(TMessage& message) override;
+};
+
+}  // namespace forms
