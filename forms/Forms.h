@@ -117,6 +117,8 @@ public:
     void HandleMessage();
     void Terminate();
     bool Terminated() const { return FTerminated; }
+    // Forgets a finished loop (a pending quit message included) so Run can start again; for tests.
+    void ResetTerminated();
 
     // The error box for an error that no handler caught: call from a catch
     // block at a window procedure, timer or callback boundary.
@@ -126,6 +128,9 @@ public:
     // Where the error box's text goes instead of a message box (tests); unassigned normally.
     TEvent<void(const std::wstring& text)> OnShowException;
 
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
 private:
     bool ProcessMessage(MSG& msg);
 
@@ -133,6 +138,8 @@ private:
     WindowHandle FHandle;
     TCustomForm* FMainForm = nullptr;
     bool FTerminated = false;
+    // The application object that was current before this one (a test's own).
+    TApplication* FPrevious = nullptr;
 };
 
 extern TApplication* Application;
