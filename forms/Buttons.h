@@ -13,6 +13,9 @@ public:
     void SetFlat(bool value);
     int Spacing() const { return FSpacing; }
     void SetSpacing(int value) { FSpacing = value; }
+    bool DialogChar(wchar_t letter) override;
+    // Never takes the focus.
+    void SetFocus() override {}
 
 protected:
     void CreateParams(TCreateParams& params) override;

@@ -14,6 +14,8 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void InitializeWnd() override;
+    void ColorChanged() override;
+    void SendBackgroundColor();
     std::wstring FSimpleText;
 };
 
@@ -34,6 +36,7 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void InitializeWnd() override;
+    void DestroyWnd() override;
     int FMin = 0, FMax = 100, FPosition = 0, FStep = 10;
 };
 

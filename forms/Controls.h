@@ -95,11 +95,18 @@ public:
 
     // Runs OnClick as a click of the control would.
     virtual void Click();
+    // Alt+letter: acts when letter (upper case) is this control's accelerator
+    // and the control can act now; true when it did.
+    virtual bool DialogChar(wchar_t letter);
+    // Visible and enabled, and so is every parent up to the form.
+    bool IsShowingAndEnabled() const;
 
     TNotifyEvent OnClick;
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;
+    // Places the control without taking new anchor distances (alignment, anchors).
+    virtual void ApplyBounds(int left, int top, int width, int height);
     virtual void FontChanged();
     virtual void ColorChanged() {}
     virtual void TextChanged() {}
@@ -112,6 +119,7 @@ protected:
     // The anchor distances are taken when the control is placed.
     void UpdateAnchorRules();
     friend class TWinControl;
+    bool FAdoptingParentFont = false;
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -172,8 +180,11 @@ public:
     // Sends a message to this control's window procedure directly.
     LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    // The next control in tab order after current (wrapping), or nullptr.
+    // The next control in tab order after current (wrapping), or nullptr;
+    // nested containers take part as a dialog's would.
     TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop);
+    // Every windowed control inside this one in tab order, containers followed by their contents.
+    void GetTabOrderList(std::vector<TWinControl*>& list);
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -194,12 +205,24 @@ protected:
         HBRUSH Background = nullptr;
     };
     virtual void CreateParams(TCreateParams& params);
+    // Makes the window with its children: CreateParams, CreateWindowHandle,
+    // the font, InitializeWnd, alignment, then the children's windows.
     virtual void CreateWnd();
-    // Called after the window exists: push state (font, items...) into it.
+    // Makes the window itself from params and binds it to this control.
     virtual void CreateWindowHandle(const TCreateParams& params);
+    // Called after the window exists: push state (items, text...) into it.
     virtual void InitializeWnd() {}
     // Called before the window goes: pull state out of it so RecreateWnd keeps it.
     virtual void DestroyWnd();
+    // Destroys the window of this control and its children (each pulling its state first).
+    // Derived classes whose DestroyWnd keeps state call it from their own destructor.
+    void DestroyHandle();
+    // Size of the area the children are placed in (the client area less the border width).
+    virtual void LayoutClientSize(int& width, int& height);
+    void Loaded() override;
+    void ApplyBounds(int left, int top, int width, int height) override;
+    // Height of the window for a control height (a combo box adds its list).
+    virtual int WindowHeight(int height) { return height; }
 
     // The control's message handling; ends in DefaultHandler.
     virtual void WndProc(TMessage& message);
@@ -219,10 +242,15 @@ protected:
     void ParentFontChanged() override;
     // Brush for painting the background of this control and of transparent children.
     HBRUSH BackgroundBrush();
+    // The focus has come to this control's window: the form learns its active control.
+    void FocusReceived();
+    // Shows the popup menu for a WM_CONTEXTMENU at a screen point; true when there was one.
+    bool ShowPopupMenu(LPARAM screenPoint);
 
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     friend class TControl;
+    friend class TCustomForm;
 
     HWND FHandle = nullptr;
     bool FTabStop = false;
@@ -234,15 +262,26 @@ private:
     friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
     friend LRESULT CALLBACK ControlSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
     LRESULT Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-    void ReflectToChild(TMessage& message);
+    bool ReflectToChild(TMessage& message);
+    void FixupTabList();
+    void Unbind();
+    void PaintBorderBand();
 
     bool FSubclassed = false;
+    bool FAligning = false;
+    int FTabOrderWanted = -1;
     GdiObject<HBRUSH> FBackgroundBrush;
     TColor FBackgroundBrushColor = clNone;
-    int FClientWidthBeforeAlign = 0, FClientHeightBeforeAlign = 0;
 };
+
+// The window class of this layer's own windows (forms, panels, speed buttons).
+constexpr wchar_t kControlClassName[] = L"FormsControl";
+// Registers that class; TApplication::Initialize does it, and so does the first window made.
+void RegisterControlClass();
 
 // Finds the control object behind a window made by this layer; nullptr when none.
 TWinControl* FindControl(HWND window);
+// The control whose window is window or holds it (a combo box for its edit field); nullptr when none.
+TWinControl* FindOwningControl(HWND window);
 
 }  // namespace forms

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "forms/Menus.h"
+#include "forms/PublishedTypes.h"
+
 namespace forms {
 
 TApplication* Application = nullptr;
@@ -10,6 +13,400 @@ TApplication* Application = nullptr;
 std::wstring ErrorBoxText(const std::wstring& message) {
     if (!message.empty() && message.back() > L'.') return message + L".";
     return message;
+}
+
+namespace {
+constexpr UINT CM_RELEASE = WM_APP + 0x3001;
+
+// Alt+letter goes to every control of the form until one takes it.
+bool BroadcastDialogChar(TWinControl* parent, wchar_t letter) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* control = parent->Controls(i);
+        if (control->DialogChar(letter)) return true;
+        if (auto* container = dynamic_cast<TWinControl*>(control))
+            if (BroadcastDialogChar(container, letter)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+TCustomForm* GetParentForm(TControl* control) {
+    while (control && control->Parent()) control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
+}
+
+// ---- TCustomForm ----
+
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+    FVisible = false;
+    FParentFont = false;
+    FWidth = 320;
+    FHeight = 240;
+    BeginLoading();
+}
+
+TCustomForm::~TCustomForm() {
+    if (!FDestroyRaised) {
+        FDestroyRaised = true;
+        DoDestroy();
+    }
+    Destroying();
+    DestroyComponents();
+    DestroyHandle();
+}
+
+void TCustomForm::EndLayout() {
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (Components(i)->IsLoading()) Components(i)->EndLoading();
+    EndLoading();
+    HandleNeeded();
+    DoCreate();
+}
+
+void TCustomForm::DoCreate() {
+    // An error of the create event is shown; the form is made all the same.
+    try {
+        if (OnCreate) OnCreate(this);
+    } catch (...) {
+        if (Application) Application->HandleException(this);
+    }
+}
+
+void TCustomForm::DoDestroy() {
+    try {
+        if (OnDestroy) OnDestroy(this);
+    } catch (...) {
+        if (Application) Application->HandleException(this);
+    }
+}
+
+DWORD TCustomForm::FrameStyle() const {
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (FBorderIcons & biSystemMenu) style |= WS_SYSMENU;
+    if (FBorderIcons & biMinimize) style |= WS_MINIMIZEBOX;
+    if (FBorderIcons & biMaximize) style |= WS_MAXIMIZEBOX;
+    return style;
+}
+
+void TCustomForm::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
+    params.Style = FrameStyle();
+    if (!FEnabled) params.Style |= WS_DISABLED;
+    params.ExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+    // The application's window is never shown, so the main form carries the taskbar button.
+    if (Application && Application->MainForm() == this) params.ExStyle |= WS_EX_APPWINDOW;
+    params.WndParent = Application ? Application->Handle() : nullptr;
+    if (FWantedClientWidth > 0 || FWantedClientHeight > 0) {
+        RECT outer{0, 0, FWantedClientWidth, FWantedClientHeight};
+        AdjustWindowRectEx(&outer, params.Style, FMenu != nullptr, params.ExStyle);
+        params.Width = outer.right - outer.left;
+        params.Height = outer.bottom - outer.top;
+    }
+}
+
+void TCustomForm::InitializeWnd() {
+    if (FMenu) {
+        ::SetMenu(FHandle, FMenu->Handle());
+        FMenu->SetWindow(FHandle);
+    }
+    if (FWantedClientWidth > 0 || FWantedClientHeight > 0) ApplyClientSize();
+    RECT rect;
+    GetWindowRect(FHandle, &rect);
+    FLeft = rect.left;
+    FTop = rect.top;
+    FWidth = rect.right - rect.left;
+    FHeight = rect.bottom - rect.top;
+    if (FPosition == poScreenCenter) CentreOnScreen();
+}
+
+void TCustomForm::DestroyWnd() {
+    TWinControl::DestroyWnd();
+    // The menu belongs to its component, not to the window that goes now.
+    if (FMenu) {
+        ::SetMenu(FHandle, nullptr);
+        FMenu->SetWindow(nullptr);
+    }
+}
+
+void TCustomForm::ApplyClientSize() {
+    // Twice: a menu bar that wraps at the new width changes the frame.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT window, client;
+        GetWindowRect(FHandle, &window);
+        GetClientRect(FHandle, &client);
+        int width = (window.right - window.left) - client.right + FWantedClientWidth - 2 * FBorderWidth;
+        int height = (window.bottom - window.top) - client.bottom + FWantedClientHeight - 2 * FBorderWidth;
+        if (width == window.right - window.left && height == window.bottom - window.top) break;
+        SetWindowPos(FHandle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TCustomForm::CentreOnScreen() {
+    RECT rect;
+    GetWindowRect(FHandle, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(FHandle, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FCentredAt = POINT{left, top};
+}
+
+void TCustomForm::LayoutClientSize(int& width, int& height) {
+    if (FHandle) return TWinControl::LayoutClientSize(width, height);
+    if (FWantedClientWidth > 0 || FWantedClientHeight > 0) {
+        width = std::max(0, FWantedClientWidth - 2 * FBorderWidth);
+        height = std::max(0, FWantedClientHeight - 2 * FBorderWidth);
+        return;
+    }
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, FrameStyle(), FMenu != nullptr, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
+    width = std::max(0, FWidth - static_cast<int>(frame.right - frame.left) - 2 * FBorderWidth);
+    height = std::max(0, FHeight - static_cast<int>(frame.bottom - frame.top) - 2 * FBorderWidth);
+}
+
+void TCustomForm::ApplyBounds(int left, int top, int width, int height) {
+    if (FConstraints.MinWidth > 0) width = std::max(width, FConstraints.MinWidth);
+    if (FConstraints.MaxWidth > 0) width = std::min(width, FConstraints.MaxWidth);
+    if (FConstraints.MinHeight > 0) height = std::max(height, FConstraints.MinHeight);
+    if (FConstraints.MaxHeight > 0) height = std::min(height, FConstraints.MaxHeight);
+    if (!FHandle) {
+        // A size given as bounds replaces a client size asked for earlier.
+        FWantedClientWidth = FWantedClientHeight = 0;
+    }
+    TWinControl::ApplyBounds(left, top, width, height);
+}
+
+void TCustomForm::SetClientSize(int width, int height) {
+    FWantedClientWidth = width;
+    FWantedClientHeight = height;
+    if (FHandle) ApplyClientSize();
+    AlignControls();
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+    if (menu == FMenu) return;
+    if (FMenu) {
+        if (FHandle) ::SetMenu(FHandle, nullptr);
+        FMenu->SetWindow(nullptr);
+        RemoveFreeNotification(FMenu);
+    }
+    FMenu = menu;
+    if (FMenu) {
+        FreeNotification(FMenu);
+        if (FHandle) {
+            ::SetMenu(FHandle, FMenu->Handle());
+            FMenu->SetWindow(FHandle);
+        }
+    }
+    if (FHandle) DrawMenuBar(FHandle);
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+    TWinControl::Notification(component, operation);
+    if (operation != TOperation::opRemove) return;
+    if (component == FMenu) {
+        if (FHandle) ::SetMenu(FHandle, nullptr);
+        FMenu = nullptr;
+    }
+    if (component == FActiveControl) FActiveControl = nullptr;
+    if (component == FFocusedControl) FFocusedControl = nullptr;
+}
+
+void TCustomForm::ControlGone(TWinControl* control) {
+    if (FActiveControl == control) FActiveControl = nullptr;
+    if (FFocusedControl == control) FFocusedControl = nullptr;
+}
+
+void TCustomForm::SetActiveControl(TWinControl* control) {
+    FActiveControl = control;
+    if (control && FHandle && FVisible && GetActiveWindow() == FHandle) control->SetFocus();
+}
+
+void TCustomForm::SetFocusedControl(TWinControl* control) {
+    FActiveControl = control;
+    if (control == FFocusedControl) return;
+    TWinControl* previous = FFocusedControl;
+    FFocusedControl = control;
+    if (previous) previous->DoExit();
+    control->DoEnter();
+}
+
+void TCustomForm::SetVisible(bool visible) {
+    if (!visible) {
+        FVisible = false;
+        if (FHandle) ShowWindow(FHandle, SW_HIDE);
+        return;
+    }
+    FVisible = true;
+    HandleNeeded();
+    if (!FShownOnce) {
+        FShownOnce = true;
+        // Centred again unless someone has placed the window since it was made (a restored position).
+        RECT rect;
+        GetWindowRect(FHandle, &rect);
+        if (FPosition == poScreenCenter && rect.left == FCentredAt.x && rect.top == FCentredAt.y) CentreOnScreen();
+    }
+    ShowWindow(FHandle, SW_SHOW);
+}
+
+void TCustomForm::Show() {
+    SetVisible(true);
+    SetForegroundWindow(FHandle);
+}
+
+void TCustomForm::Hide() { SetVisible(false); }
+
+bool TCustomForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TCustomForm::Close() {
+    if (!CloseQuery()) return;
+    bool isMain = Application && Application->MainForm() == this;
+    TCloseAction action = isMain ? caFree : caHide;
+    if (OnClose) OnClose(this, action);
+    if (action == caNone) return;
+    // The main form ends the loop; its window stays until the form is freed.
+    if (isMain) {
+        Application->Terminate();
+        return;
+    }
+    switch (action) {
+        case caHide:
+            Hide();
+            break;
+        case caMinimize:
+            if (FHandle) ShowWindow(FHandle, SW_MINIMIZE);
+            break;
+        case caFree:
+            Release();
+            break;
+        case caNone:
+            break;
+    }
+}
+
+void TCustomForm::Release() {
+    if (FHandle)
+        PostMessageW(FHandle, CM_RELEASE, 0, 0);
+    else
+        delete this;
+}
+
+bool TCustomForm::IsDialogKey(const MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+        TShiftState shift = KeyboardShiftState();
+        if (shift & (ssCtrl | ssAlt)) return false;
+        // A control that wants the Tab key itself keeps it.
+        LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+        if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) return false;
+        TWinControl* current = FindOwningControl(GetFocus());
+        if (current && GetParentForm(current) != this) current = nullptr;
+        if (TWinControl* next = FindNextControl(current, !(shift & ssShift), true)) next->SetFocus();
+        return true;
+    }
+    if (msg.message == WM_SYSCHAR) {
+        wchar_t letter = static_cast<wchar_t>(msg.wParam);
+        CharUpperBuffW(&letter, 1);
+        return BroadcastDialogChar(this, letter);
+    }
+    return false;
+}
+
+void TCustomForm::WndProc(TMessage& message) {
+    switch (message.Msg) {
+        case WM_CLOSE:
+            Close();
+            message.Result = 0;
+            return;
+        case WM_COMMAND:
+            // A menu command (the high word is 1 for accelerators, and lParam names a control).
+            if (message.LParam == 0 && HIWORD(message.WParam) == 0 && FMenu &&
+                FMenu->DispatchCommand(LOWORD(message.WParam))) {
+                message.Result = 0;
+                return;
+            }
+            break;
+        case WM_GETMINMAXINFO: {
+            DefaultHandler(message);
+            auto* info = reinterpret_cast<MINMAXINFO*>(message.LParam);
+            if (FConstraints.MinWidth > 0) info->ptMinTrackSize.x = FConstraints.MinWidth;
+            if (FConstraints.MinHeight > 0) info->ptMinTrackSize.y = FConstraints.MinHeight;
+            if (FConstraints.MaxWidth > 0) {
+                info->ptMaxTrackSize.x = FConstraints.MaxWidth;
+                info->ptMaxSize.x = std::min<LONG>(info->ptMaxSize.x, FConstraints.MaxWidth);
+            }
+            if (FConstraints.MaxHeight > 0) {
+                info->ptMaxTrackSize.y = FConstraints.MaxHeight;
+                info->ptMaxSize.y = std::min<LONG>(info->ptMaxSize.y, FConstraints.MaxHeight);
+            }
+            message.Result = 0;
+            return;
+        }
+        case WM_WINDOWPOSCHANGED: {
+            DefaultHandler(message);
+            if (!IsIconic(FHandle)) {
+                RECT rect;
+                GetWindowRect(FHandle, &rect);
+                int width = rect.right - rect.left, height = rect.bottom - rect.top;
+                bool sizeChanged = width != FWidth || height != FHeight;
+                FLeft = rect.left;
+                FTop = rect.top;
+                FWidth = width;
+                FHeight = height;
+                if (sizeChanged) {
+                    AlignControls();
+                    BoundsChanged();
+                }
+            }
+            return;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(message.WParam) != WA_INACTIVE && !HIWORD(message.WParam)) {
+                // Back to the control that had the focus, or the first one in tab order.
+                if (!FActiveControl || !FActiveControl->CanFocus()) FActiveControl = FindNextControl(nullptr, true, true);
+                if (FActiveControl) {
+                    ::SetFocus(FActiveControl->Handle());
+                    message.Result = 0;
+                    return;
+                }
+            }
+            break;
+        case CM_RELEASE:
+            delete this;
+            return;
+        default:
+            break;
+    }
+    TWinControl::WndProc(message);
+}
+
+namespace {
+const std::wstring_view kPositionNames[] = {L"poDesigned", L"poScreenCenter"};
+const TTypeInfo kPositionType{tkEnumeration, L"TPosition", kPositionNames};
+const std::wstring_view kBorderIconNames[] = {L"biSystemMenu", L"biMinimize", L"biMaximize"};
+const TTypeInfo kBorderIconType{tkEnumeration, L"TBorderIcon", kBorderIconNames};
+const TTypeInfo kBorderIconsType{tkSet, L"TBorderIcons", {}, &kBorderIconType};
+const TPropInfo kCustomFormProperties[] = {
+    OrdinalProperty<TCustomForm, &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons>(L"BorderIcons",
+                                                                                         kBorderIconsType),
+    OrdinalProperty<TCustomForm, &TCustomForm::BorderWidth, &TCustomForm::SetBorderWidth>(L"BorderWidth",
+                                                                                         TypeInteger),
+    StringProperty<TCustomForm, &TCustomForm::Caption, &TCustomForm::SetCaption>(L"Caption"),
+    OrdinalProperty<TCustomForm, &TCustomForm::Position, &TCustomForm::SetPosition>(L"Position", kPositionType),
+};
+}  // namespace
+
+const TClassInfo* TCustomForm::ClassInfo() const {
+    static const TClassInfo info{L"TCustomForm", TWinControl::ClassInfo(), kCustomFormProperties};
+    return &info;
+}
+
+const TClassInfo* TForm::ClassInfo() const {
+    static const TClassInfo info{L"TForm", TCustomForm::ClassInfo(), {}};
+    return &info;
 }
 
 // ---- TApplication ----
@@ -56,10 +453,20 @@ TApplication::~TApplication() {
     Destroying();
     DestroyComponents();
     FHandle.Reset();
-    if (Application == this) Application = FPrevious;
+    // Unlink from the chain of application objects wherever this one sits.
+    if (Application == this) {
+        Application = FPrevious;
+    } else {
+        for (TApplication* newer = Application; newer; newer = newer->FPrevious)
+            if (newer->FPrevious == this) {
+                newer->FPrevious = FPrevious;
+                break;
+            }
+    }
 }
 
 void TApplication::Initialize() {
+    RegisterControlClass();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES |
                                                         ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
@@ -90,6 +497,7 @@ void TApplication::SetTitle(const std::wstring& title) {
 }
 
 void TApplication::Run() {
+    if (FMainForm) FMainForm->Show();
     while (!FTerminated) HandleMessage();
 }
 
@@ -99,6 +507,11 @@ bool TApplication::ProcessMessage(MSG& msg) {
         // Kept as Terminated: Run ends once control is back there.
         FTerminated = true;
         return true;
+    }
+    // Tab and Alt+letter belong to the form of the focused control before anyone else.
+    if ((msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) || msg.message == WM_SYSCHAR) {
+        auto* form = dynamic_cast<TCustomForm*>(FindControl(GetAncestor(msg.hwnd, GA_ROOT)));
+        if (form && form->IsDialogKey(msg)) return true;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -162,6 +575,7 @@ void TApplication::ShowException(const std::wstring& message) noexcept {
             return;
         }
         HWND owner = GetActiveWindow();
+        if (!owner && FMainForm && FMainForm->HandleAllocated() && FMainForm->Visible()) owner = FMainForm->Handle();
         if (!owner) owner = FHandle.Get();
         MessageBoxW(owner, text.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
     } catch (...) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <exception>
 #include <string>
 
@@ -50,6 +51,8 @@ public:
 
     void Show();
     void Hide();
+    // Showing a form makes its window, centres it the first time (poScreenCenter) and activates it.
+    void SetVisible(bool visible) override;
     // Runs the close-query and close events; for the main form a close
     // ends the application's message loop.
     void Close();
@@ -66,13 +69,17 @@ public:
 
 protected:
     // Ends the layout read: Loaded for every owned component in creation
-    // order, then for the form, then the create event.
+    // order, then for the form, then makes the window and raises the create event.
     void EndLayout();
     virtual void DoCreate();
     virtual void DoDestroy();
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     void InitializeWnd() override;
+    void DestroyWnd() override;
+    void Notification(TComponent* component, TOperation operation) override;
+    void ApplyBounds(int left, int top, int width, int height) override;
+    void LayoutClientSize(int& width, int& height) override;
 
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
     TPosition FPosition = poDesigned;
@@ -80,7 +87,26 @@ protected:
     TMainMenu* FMenu = nullptr;
     TWinControl* FActiveControl = nullptr;
     bool FDestroyRaised = false;
+
+private:
+    friend class TWinControl;
+    // The focus came to control: exit of the previous control, enter of this one.
+    void SetFocusedControl(TWinControl* control);
+    void ControlGone(TWinControl* control);
+    void ApplyClientSize();
+    void CentreOnScreen();
+    DWORD FrameStyle() const;
+
+    // The control that last had the focus (and got its enter event).
+    TWinControl* FFocusedControl = nullptr;
+    // Client size asked for before the window exists; 0 when none.
+    int FWantedClientWidth = 0, FWantedClientHeight = 0;
+    bool FShownOnce = false;
+    POINT FCentredAt{LONG_MIN, LONG_MIN};
 };
+
+// The form a control lies on (the control itself for a form); nullptr when none.
+TCustomForm* GetParentForm(TControl* control);
 
 class TForm : public TCustomForm {
 public:

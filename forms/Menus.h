@@ -2,10 +2,14 @@
 #include "forms/Classes.h"
 #include "forms/Handles.h"
 
+#include <memory>
+#include <vector>
+
 namespace forms {
 
 class TWinControl;
 class TComponent;
+class TMenu;
 
 class TMenuItem : public TComponent {
 public:
@@ -31,7 +35,11 @@ public:
 private:
     friend class TMenu;
     void AppendTo(HMENU menu);
+    void Remove(TMenuItem* item);
+    // The menu's window handle is out of date: it is made again.
+    void MenuChanged();
 
+    TMenu* FMenu = nullptr;  // set on the root item of a menu
     std::wstring FCaption;
     bool FEnabled = true;
     std::vector<TMenuItem*> FItems;
@@ -51,11 +59,17 @@ public:
     // Runs the click of the item with this command id; true when one was found.
     bool DispatchCommand(UINT command);
     TMenuItem* FindItem(UINT command);
+    // The window showing this menu as its menu bar (set by the form), nullptr when none.
+    void SetWindow(HWND window) { FWindow = window; }
 
 protected:
     virtual HMENU MakeMenu() = 0;
+    friend class TMenuItem;
+    void Rebuild();
+
     std::unique_ptr<TMenuItem> FItems;
     MenuHandle FHandle;
+    HWND FWindow = nullptr;
 };
 
 class TMainMenu : public TMenu {
@@ -74,7 +88,7 @@ public:
     // Shows the menu at a screen point; the component it was opened on is PopupComponent.
     void Popup(int x, int y);
     TComponent* PopupComponent() const { return FPopupComponent; }
-    void SetPopupComponent(TComponent* component) { FPopupComponent = component; }
+    void SetPopupComponent(TComponent* component);
 
 protected:
     HMENU MakeMenu() override;

@@ -15,15 +15,23 @@ public:
     void SetTransparent(bool value);
     TWinControl* FocusControl() const { return FFocusControl; }
     void SetFocusControl(TWinControl* control);
+    // Alt+letter of the caption focuses FocusControl.
+    bool DialogChar(wchar_t letter) override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     void Notification(TComponent* component, TOperation operation) override;
+    void TextChanged() override;
+    void FontChanged() override;
+    // With AutoSize the label takes the size of its text.
+    void AdjustSize();
 
     bool FAutoSize = true;
     bool FTransparent = false;
     TWinControl* FFocusControl = nullptr;
+    GdiObject<HBRUSH> FParentBrush;
+    TColor FParentBrushColor = clNone;
 };
 
 enum TOwnerDrawStateFlag : uint16_t { odSelected = 1, odFocused = 2, odDisabled = 4, odChecked = 8 };
@@ -59,13 +67,17 @@ protected:
     void DestroyWnd() override;
     void WndProc(TMessage& message) override;
     virtual void DrawItem(int index, const RECT& rect, TOwnerDrawState state);
+    friend class TListBoxStrings;
 
     TListBoxStyle FStyle = lbStandard;
     bool FSorted = false;
     int FItemHeight = 13;
     TCanvas FCanvas;
     std::unique_ptr<TStrings> FItems;
+    // The rows while there is no window (before it is made, while it is re-made).
     std::unique_ptr<TStringList> FSavedItems;
+    int FSavedItemIndex = -1;
+    int FSavedTopIndex = 0;
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
@@ -97,6 +109,8 @@ public:
     virtual void Clear();
     // The edit field's window (csDropDown), nullptr otherwise.
     HWND EditHandle();
+    // Drawing surface for owner-drawn rows, prepared before DrawItem.
+    TCanvas& Canvas() { return FCanvas; }
 
     TNotifyEvent OnChange;
     TNotifyEvent OnDropDown;
@@ -108,12 +122,22 @@ protected:
     void InitializeWnd() override;
     void DestroyWnd() override;
     void WndProc(TMessage& message) override;
-    // Messages of the edit field (csDropDown), subclassed; default passes on.
+    int WindowHeight(int height) override;
+    // Messages of the edit field (csDropDown), subclassed: key down, typed
+    // characters (OnKeyPress) and the context menu, then EditDefaultHandler.
     virtual void EditWndProc(TMessage& message);
+    // The edit field's own handling.
+    void EditDefaultHandler(TMessage& message);
     virtual void Change();
     virtual void Select();
     virtual void DropDown();
     virtual void CloseUp();
+    // Owner-drawn styles: the canvas is prepared (font, brush, selection colours) before DrawItem.
+    virtual void DrawItem(int index, const RECT& rect, TOwnerDrawState state);
+    virtual void MeasureItem(int index, int& height);
+    bool IsOwnerDrawn() const { return FStyle == csOwnerDrawFixed || FStyle == csOwnerDrawVariable; }
+    friend class TComboBoxStrings;
+    friend LRESULT CALLBACK ComboEditSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
 
     TComboBoxStyle FStyle = csDropDown;
     int FItemHeight = 13;
@@ -124,6 +148,7 @@ protected:
     std::wstring FSavedText;
     int FSavedItemIndex = -1;
     HWND FEditHandle = nullptr;
+    TCanvas FCanvas;
 };
 
 class TComboBox : public TCustomComboBox {
@@ -136,6 +161,8 @@ class TButton : public TWinControl {
 public:
     explicit TButton(TComponent* owner);
     const TClassInfo* ClassInfo() const override;
+    // Alt+letter of the caption clicks the button while it is enabled.
+    bool DialogChar(wchar_t letter) override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
