@@ -201,6 +201,7 @@ protected:
         HWND WndParent = nullptr;
         // Empty: our own window class; otherwise a standard control that is subclassed.
         std::wstring WinClassName;
+        // Not used: every window of our own uses the one class and paints its own background.
         UINT ClassStyle = CS_DBLCLKS;
         HBRUSH Background = nullptr;
     };

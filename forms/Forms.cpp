@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "forms/Menus.h"
 #include "forms/PublishedTypes.h"
 
@@ -94,7 +96,9 @@ void TCustomForm::CreateParams(TCreateParams& params) {
     if (!FEnabled) params.Style |= WS_DISABLED;
     params.ExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
     // The application's window is never shown, so the main form carries the taskbar button.
-    if (Application && Application->MainForm() == this) params.ExStyle |= WS_EX_APPWINDOW;
+    // CreateForm names the main form only after the constructor, which already makes the window.
+    if (Application && (Application->MainForm() == this || (!Application->MainForm() && Owner() == Application)))
+        params.ExStyle |= WS_EX_APPWINDOW;
     params.WndParent = Application ? Application->Handle() : nullptr;
     if (FWantedClientWidth > 0 || FWantedClientHeight > 0) {
         RECT outer{0, 0, FWantedClientWidth, FWantedClientHeight};
@@ -112,6 +116,13 @@ void TCustomForm::InitializeWnd() {
     if (FWantedClientWidth > 0 || FWantedClientHeight > 0) ApplyClientSize();
     RECT rect;
     GetWindowRect(FHandle, &rect);
+    // The size limits hold from the start, whatever client size was asked for.
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    int limitedWidth = ConstrainedWidth(width), limitedHeight = ConstrainedHeight(height);
+    if (limitedWidth != width || limitedHeight != height) {
+        SetWindowPos(FHandle, nullptr, 0, 0, limitedWidth, limitedHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        GetWindowRect(FHandle, &rect);
+    }
     FLeft = rect.left;
     FTop = rect.top;
     FWidth = rect.right - rect.left;
@@ -164,11 +175,21 @@ void TCustomForm::LayoutClientSize(int& width, int& height) {
     height = std::max(0, FHeight - static_cast<int>(frame.bottom - frame.top) - 2 * FBorderWidth);
 }
 
-void TCustomForm::ApplyBounds(int left, int top, int width, int height) {
+int TCustomForm::ConstrainedWidth(int width) const {
     if (FConstraints.MinWidth > 0) width = std::max(width, FConstraints.MinWidth);
     if (FConstraints.MaxWidth > 0) width = std::min(width, FConstraints.MaxWidth);
+    return width;
+}
+
+int TCustomForm::ConstrainedHeight(int height) const {
     if (FConstraints.MinHeight > 0) height = std::max(height, FConstraints.MinHeight);
     if (FConstraints.MaxHeight > 0) height = std::min(height, FConstraints.MaxHeight);
+    return height;
+}
+
+void TCustomForm::ApplyBounds(int left, int top, int width, int height) {
+    width = ConstrainedWidth(width);
+    height = ConstrainedHeight(height);
     if (!FHandle) {
         // A size given as bounds replaces a client size asked for earlier.
         FWantedClientWidth = FWantedClientHeight = 0;

@@ -95,6 +95,8 @@ private:
     void ControlGone(TWinControl* control);
     void ApplyClientSize();
     void CentreOnScreen();
+    int ConstrainedWidth(int width) const;
+    int ConstrainedHeight(int height) const;
     DWORD FrameStyle() const;
 
     // The control that last had the focus (and got its enter event).

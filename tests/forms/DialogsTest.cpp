@@ -16,6 +16,8 @@ TEST(MessageDlgTest, InformationShowsItsCaptionTextAndOkButton) {
     EXPECT_EQ(dialog.Caption, L"Information");
     EXPECT_EQ(dialog.Text, L"Label must be specified.");
     EXPECT_EQ(dialog.Buttons, std::vector<std::wstring>{L"OK"});
+    EXPECT_NEAR(dialog.Bounds.left + dialog.Bounds.right, GetSystemMetrics(SM_CXSCREEN), 2);
+    EXPECT_NEAR(dialog.Bounds.top + dialog.Bounds.bottom, GetSystemMetrics(SM_CYSCREEN), 60);
 }
 
 TEST(MessageDlgTest, ConfirmationReturnsTheButtonPressed) {

@@ -97,6 +97,53 @@ TEST_F(LayoutTest, HidingAnAlignedBarGivesItsPlaceToTheList) {
     EXPECT_EQ(BoxOf(*list), (Box{0, 96, 474, 131}));
 }
 
+// ---- The frame ----
+
+TEST(FormFrameTest, BorderIconsSizeLimitsAndFirstPlacementShapeTheWindow) {
+    TestForm form(nullptr);
+    form.SetCaption(L"Frame");
+    form.SetBorderWidth(5);
+    form.SetClientSize(484, 272);
+    form.Constraints() = TSizeConstraints{500, 270, 500, 0};
+    form.SetBorderIcons(biSystemMenu | biMinimize);
+    form.SetPosition(poScreenCenter);
+    form.FinishLayout();
+    LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_EQ(GetWindow(form.Handle(), GW_OWNER), Application->Handle());
+
+    RECT rect;
+    GetWindowRect(form.Handle(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 500) << "the width limit holds from the start";
+    form.Show();
+    GetWindowRect(form.Handle(), &rect);
+    EXPECT_NEAR(rect.left + rect.right, GetSystemMetrics(SM_CXSCREEN), 1);
+    EXPECT_NEAR(rect.top + rect.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
+
+    // Resized as a user would: taller is fine, wider and too low are not.
+    SetWindowPos(form.Handle(), nullptr, 0, 0, 640, 200, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(form.Handle(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 500);
+    EXPECT_EQ(rect.bottom - rect.top, 270);
+    SetWindowPos(form.Handle(), nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(form.Height(), 400);
+    MINMAXINFO limits{};
+    SendMessageW(form.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, 500);
+    EXPECT_EQ(limits.ptMaxTrackSize.x, 500);
+    EXPECT_EQ(limits.ptMinTrackSize.y, 270);
+}
+
+TEST(FormFrameTest, TheApplicationTitleIsTheHiddenWindowsText) {
+    Application->SetTitle(L"Kamdrop");
+    wchar_t text[32] = {};
+    GetWindowTextW(Application->Handle(), text, 32);
+    EXPECT_STREQ(text, L"Kamdrop");
+    EXPECT_FALSE(IsWindowVisible(Application->Handle()));
+}
+
 // ---- Layout reading ----
 
 struct OrderProbe : TComponent {

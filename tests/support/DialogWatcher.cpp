@@ -69,6 +69,7 @@ void DialogWatcher::Check() {
     if (!found || (found == FLastAnswered && IsWindow(found))) return;
     Dialog dialog;
     dialog.Caption = WindowText(found);
+    GetWindowRect(found, &dialog.Bounds);
     EnumChildWindows(found, CollectChild, reinterpret_cast<LPARAM>(&dialog));
     dialog.Pressed = FAnswer;
     FDialogs.push_back(dialog);

@@ -19,6 +19,8 @@ public:
         // The texts of its static controls that carry text (the message).
         std::wstring Text;
         std::vector<std::wstring> Buttons;
+        // Screen rectangle of the dialog when it was answered.
+        RECT Bounds{};
         int Pressed = 0;
     };
 
