@@ -226,7 +226,8 @@ TLabel::TLabel(TComponent* owner) : TWinControl(owner) {
 void TLabel::CreateParams(TCreateParams& params) {
     TWinControl::CreateParams(params);
     params.WinClassName = L"STATIC";
-    params.Style |= SS_LEFTNOWORDWRAP;
+    // SS_NOTIFY: a label takes clicks (OnClick) instead of passing them to its parent.
+    params.Style |= SS_LEFTNOWORDWRAP | SS_NOTIFY;
 }
 
 void TLabel::SetAutoSize(bool value) {
@@ -284,6 +285,11 @@ void TLabel::AdjustSize() {
 }
 
 void TLabel::WndProc(TMessage& message) {
+    if (message.Msg == CN_BASE + WM_COMMAND) {
+        if (HIWORD(message.WParam) == STN_CLICKED) Click();
+        message.Result = 0;
+        return;
+    }
     if (message.Msg == CN_BASE + WM_CTLCOLORSTATIC && FTransparent) {
         // The parent's colour shows through: its brush fills, the text has no background.
         HDC dc = reinterpret_cast<HDC>(message.WParam);

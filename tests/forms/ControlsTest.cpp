@@ -258,3 +258,4 @@ TEST(PublishedPropertiesTest, FontStyleIsASetWhoseElementNamesAreKnown) {
 }
 
 }  // namespace
+
