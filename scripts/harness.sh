@@ -1,0 +1,166 @@
+# shellcheck shell=bash
+# Shared by test.sh and run.sh (sourced, bash): configuring the build tree, a private X server,
+# a Wine prefix inside the build tree with its own Wine server, and stopping all of it again.
+# Everything started here is recorded and stopped by kamdrop_cleanup, which the scripts run on exit.
+
+KAMDROP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# build/ by default; another directory for a developer who keeps several trees.
+KAMDROP_BUILD=${KAMDROP_BUILD_DIR:-$KAMDROP_ROOT/build}
+KAMDROP_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kamdrop-harness.XXXXXX")
+
+KAMDROP_XVFB_PID=""
+KAMDROP_WINESERVER_PID=""
+KAMDROP_WINEPREFIX=""
+KAMDROP_CHILD_PID=""
+
+kamdrop_say() { echo "$(basename "$0"): $*" >&2; }
+kamdrop_fail() { kamdrop_say "$*"; exit 1; }
+
+# Runs a command as a child and waits for it, so that INT and TERM reach the traps at once
+# instead of after the command has finished. Returns the command's status.
+kamdrop_run() {
+  "$@" &
+  KAMDROP_CHILD_PID=$!
+  local status=0
+  wait "$KAMDROP_CHILD_PID" || status=$?
+  KAMDROP_CHILD_PID=""
+  return "$status"
+}
+
+kamdrop_configure() {
+  [ -f "$KAMDROP_BUILD/build.ninja" ] && return 0
+  kamdrop_say "configuring $KAMDROP_BUILD"
+  if ! cmake -G Ninja -S "$KAMDROP_ROOT" -B "$KAMDROP_BUILD" \
+      -DCMAKE_TOOLCHAIN_FILE="$KAMDROP_ROOT/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$KAMDROP_ROOT/scripts/wine-run" \
+      >"$KAMDROP_TMP/configure.log" 2>&1; then
+    cat "$KAMDROP_TMP/configure.log" >&2
+    kamdrop_fail "configuring failed"
+  fi
+}
+
+kamdrop_has_target() {
+  ninja -C "$KAMDROP_BUILD" -t targets all 2>/dev/null | grep -q "^$1: "
+}
+
+# A private X server on the first free display; sets DISPLAY.
+kamdrop_start_xvfb() {
+  local number_file=$KAMDROP_TMP/display
+  Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    5>"$number_file" >"$KAMDROP_TMP/xvfb.log" 2>&1 &
+  KAMDROP_XVFB_PID=$!
+  local tries
+  for ((tries = 0; tries < 200; tries++)); do
+    [ -s "$number_file" ] && break
+    kill -0 "$KAMDROP_XVFB_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ ! -s "$number_file" ]; then
+    cat "$KAMDROP_TMP/xvfb.log" >&2
+    kamdrop_fail "Xvfb did not start"
+  fi
+  export DISPLAY=":$(head -n 1 "$number_file")"
+}
+
+# Uses (and on first use creates) the Wine prefix $1. With "unmanaged" the X11 driver leaves
+# window management alone: without a window manager every destroy of a window would wait 2 s.
+kamdrop_use_prefix() {
+  export WINEPREFIX=$1
+  export WINEDEBUG=-all
+  # No prompts to install .NET or the HTML engine.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  KAMDROP_WINEPREFIX=$WINEPREFIX
+  local ready=$WINEPREFIX/.kamdrop-ready
+  [ -e "$ready" ] && return 0
+
+  kamdrop_say "creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  local log=$KAMDROP_TMP/wineboot.log
+  if ! kamdrop_run env WINEARCH=win32 wineboot -i >"$log" 2>&1; then
+    cat "$log" >&2
+    kamdrop_fail "wineboot failed"
+  fi
+  if [ "${2:-}" = unmanaged ]; then
+    kamdrop_run wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 ||
+      { cat "$log" >&2; kamdrop_fail "could not set the X11 driver's Managed value"; }
+  fi
+  # The server writes the registry to the prefix when it ends.
+  kamdrop_run wineserver -w
+  touch "$ready"
+}
+
+# One persistent Wine server for the prefix: Wine programs then start in a few milliseconds.
+kamdrop_start_wineserver() {
+  wineserver -p -f >"$KAMDROP_TMP/wineserver.log" 2>&1 &
+  KAMDROP_WINESERVER_PID=$!
+  sleep 0.2
+  if ! kill -0 "$KAMDROP_WINESERVER_PID" 2>/dev/null; then
+    # Most likely a server of an earlier, interrupted run of ours; it is used and stopped at the end.
+    kamdrop_say "a Wine server was already running for $WINEPREFIX; using it"
+    KAMDROP_WINESERVER_PID=""
+  fi
+}
+
+# Wine ends its desktop process a second after the last program on it exits; the next test then
+# starts a new one that holds CTest's output pipe, and CTest waits that second after every test.
+# The keeper program holds the desktop for the whole run, started with its output going nowhere.
+kamdrop_start_desktop_keeper() {
+  local keeper=$KAMDROP_BUILD/tests/harness/desktop_keeper.exe
+  local ready=$KAMDROP_TMP/desktop-ready
+  [ -f "$keeper" ] || { kamdrop_say "no $keeper: tests will be slower"; return 0; }
+  wine "$keeper" "Z:$ready" 10800 </dev/null >/dev/null 2>&1 &
+  local tries
+  for ((tries = 0; tries < 600; tries++)); do
+    [ -e "$ready" ] && return 0
+    sleep 0.05
+  done
+  kamdrop_say "the desktop keeper did not report ready: tests will be slower"
+}
+
+# Wine processes of our prefix that survived the server's shutdown.
+kamdrop_prefix_processes() {
+  local dir pid exe
+  for dir in /proc/[0-9]*; do
+    pid=${dir#/proc/}
+    exe=$(readlink "$dir/exe" 2>/dev/null) || continue
+    case "$exe" in /usr/lib/wine/* | /usr/lib/i386-linux-gnu/wine/* | /usr/lib/x86_64-linux-gnu/wine/*) ;; *) continue ;; esac
+    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$KAMDROP_WINEPREFIX" && echo "$pid"
+  done
+}
+
+kamdrop_wait_gone() {  # pid seconds
+  local tries
+  for ((tries = 0; tries < $2 * 20; tries++)); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+kamdrop_cleanup() {
+  set +e
+  if [ -n "$KAMDROP_CHILD_PID" ]; then
+    kill -TERM "$KAMDROP_CHILD_PID" 2>/dev/null
+    kamdrop_wait_gone "$KAMDROP_CHILD_PID" 5 || kill -KILL "$KAMDROP_CHILD_PID" 2>/dev/null
+  fi
+  if [ -n "$KAMDROP_WINEPREFIX" ]; then
+    WINEPREFIX=$KAMDROP_WINEPREFIX wineserver -k >/dev/null 2>&1
+    if [ -n "$KAMDROP_WINESERVER_PID" ]; then
+      kamdrop_wait_gone "$KAMDROP_WINESERVER_PID" 10 || kill -KILL "$KAMDROP_WINESERVER_PID" 2>/dev/null
+    fi
+    local stray
+    stray=$(kamdrop_prefix_processes)
+    if [ -n "$stray" ]; then
+      sleep 1
+      stray=$(kamdrop_prefix_processes)
+      [ -z "$stray" ] || { kamdrop_say "ending leftover Wine processes:" $stray; kill -KILL $stray 2>/dev/null; }
+    fi
+  fi
+  if [ -n "$KAMDROP_XVFB_PID" ]; then
+    kill -TERM "$KAMDROP_XVFB_PID" 2>/dev/null
+    kamdrop_wait_gone "$KAMDROP_XVFB_PID" 5 || kill -KILL "$KAMDROP_XVFB_PID" 2>/dev/null
+  fi
+  rm -rf "$KAMDROP_TMP"
+}
