@@ -258,6 +258,8 @@ void TCustomForm::SetVisible(bool visible) {
         if (FHandle) ShowWindow(FHandle, SW_HIDE);
         return;
     }
+    // A form built without a layout read of its own ends it here, before its window shows.
+    if (IsLoading()) EndLayout();
     FVisible = true;
     HandleNeeded();
     if (!FShownOnce) {

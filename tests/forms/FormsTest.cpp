@@ -192,6 +192,20 @@ TEST(FormLayoutTest, LoadedRunsPerComponentThenFormThenCreateAndDestroyComesBefo
     EXPECT_EQ(log, (std::vector<std::wstring>{L"destroy", L"free Second", L"free First"}));
 }
 
+TEST(FormLayoutTest, AFormShownWithoutEndingItsLayoutEndsItThen) {
+    TForm form(nullptr);
+    EventLog log;
+    form.OnCreate = Bind<&EventLog::Notify>(&log);
+    auto* list = new TListBox(&form);
+    list->SetParent(&form);
+    list->SetAlign(alClient);
+    form.Show();
+    EXPECT_FALSE(form.IsLoading());
+    EXPECT_FALSE(list->IsLoading());
+    EXPECT_EQ(log.entries.size(), 1u);
+    EXPECT_EQ(list->Width(), form.ClientWidth());
+}
+
 // ---- Closing the main form ----
 
 class MainForm : public TestForm {
