@@ -111,9 +111,10 @@ kamdrop_start_desktop_keeper() {
   local ready=$KAMDROP_TMP/desktop-ready
   [ -f "$keeper" ] || { kamdrop_say "no $keeper: tests will be slower"; return 0; }
   wine "$keeper" "Z:$ready" 10800 </dev/null >/dev/null 2>&1 &
-  local tries
+  local keeper_pid=$! tries
   for ((tries = 0; tries < 600; tries++)); do
     [ -e "$ready" ] && return 0
+    kill -0 "$keeper_pid" 2>/dev/null || break
     sleep 0.05
   done
   kamdrop_say "the desktop keeper did not report ready: tests will be slower"
