@@ -1,0 +1,334 @@
+#include "app/KamdropFormUnit.h"
+
+#include <windows.h>
+
+#include "app/ResultMarks.h"
+#include "forms/Dialogs.h"
+#include "forms/Handles.h"
+#include "forms/TypInfo.h"
+#include "library/VexaDirectoryReader.h"
+
+using namespace forms;
+
+TKamdropForm* KamdropForm = nullptr;
+
+namespace {
+
+constexpr int kMarkMoved = 0;
+constexpr int kMarkFailed = 1;
+// Gap between a row's mark and its text.
+constexpr int kMarkLeft = 2;
+constexpr int kTextGap = 4;
+
+}  // namespace
+
+TKamdropForm::TKamdropForm(TComponent* owner) : TForm(owner) {
+    CreateLayout();
+    EndLayout();
+}
+
+TKamdropForm::~TKamdropForm() {
+    if (KamdropForm == this) KamdropForm = nullptr;
+}
+
+const TClassInfo* TKamdropForm::ClassInfo() const {
+    static const TClassInfo info{L"TKamdropForm", TForm::ClassInfo(), {}};
+    return &info;
+}
+
+// The window's layout: every component with its settings, in creation order.
+void TKamdropForm::CreateLayout() {
+    SetName(L"KamdropForm");
+    SetCaption(L"Kamdrop");
+    SetBorderWidth(5);
+    SetClientSize(474 + 2 * 5, 262 + 2 * 5);
+    Constraints() = TSizeConstraints{500, 270, 500, 0};
+    SetBorderIcons(biSystemMenu | biMinimize);
+    SetPosition(poScreenCenter);
+    SetColor(clWindow);
+    Font().SetName(L"MS Sans Serif");
+    Font().SetHeight(-11);
+    Font().SetColor(clWindowText);
+    OnCreate = Bind<&TKamdropForm::HandleFormCreate>(this);
+    OnDestroy = Bind<&TKamdropForm::HandleFormDestroy>(this);
+
+    StatusBar = new TStatusBar(this);
+    StatusBar->SetName(L"StatusBar");
+    StatusBar->SetParent(this);
+    StatusBar->SetBounds(0, 243, 474, 19);
+    StatusBar->SetAlign(alBottom);
+    StatusBar->SetParentColor(true);
+
+    ProgressBar = new TProgressBar(this);
+    ProgressBar->SetName(L"ProgressBar");
+    ProgressBar->SetParent(this);
+    ProgressBar->SetBounds(0, 227, 474, 16);
+    ProgressBar->SetAlign(alBottom);
+    ProgressBar->SetStep(1);
+    ProgressBar->SetTabOrder(2);
+
+    TopPanel = new TPanel(this);
+    TopPanel->SetName(L"TopPanel");
+    TopPanel->SetParent(this);
+    TopPanel->SetBounds(0, 0, 474, 96);
+    TopPanel->SetAlign(alTop);
+    TopPanel->SetBevelOuter(bvNone);
+    TopPanel->SetParentColor(true);
+    TopPanel->SetTabOrder(0);
+
+    auto makeCaption = [this](TLabel*& label, const wchar_t* name, int left, int top, int width,
+                              const wchar_t* caption) {
+        label = new TLabel(this);
+        label->SetName(name);
+        label->SetParent(TopPanel);
+        label->SetAutoSize(false);
+        label->SetBounds(left, top, width, 13);
+        label->SetCaption(caption);
+        label->SetTransparent(true);
+    };
+    makeCaption(HistoryComboBoxDirSourceLabel1, L"HistoryComboBoxDirSourceLabel1", 0, 1, 221, L"Input (camera)");
+    makeCaption(HistoryComboBoxDirTargetLabel1, L"HistoryComboBoxDirTargetLabel1", 0, 41, 241, L"Output (harddisk)");
+    makeCaption(HistoryComboBoxLabelLabel1, L"HistoryComboBoxLabelLabel1", 300, 2, 141, L"Label");
+
+    StartButton = new TSpeedButton(this);
+    StartButton->SetName(L"StartButton");
+    StartButton->SetParent(TopPanel);
+    StartButton->SetBounds(378, 54, 90, 24);
+    StartButton->SetAnchors(akTop | akRight);
+    StartButton->SetCaption(L"&Start");
+    StartButton->SetFlat(true);
+    StartButton->SetParentFont(false);
+    StartButton->Font().SetName(L"MS Sans Serif");
+    StartButton->Font().SetHeight(-11);
+    StartButton->Font().SetStyle(fsBold);
+    StartButton->Font().SetColor(clNavy);
+    StartButton->OnClick = Bind<&TKamdropForm::HandleStartButtonClick>(this);
+
+    auto makeField = [this](TComboBox*& box, const wchar_t* name, int left, int top, int width, int tabOrder) {
+        box = new TComboBox(this);
+        box->SetName(name);
+        box->SetParent(TopPanel);
+        box->SetBounds(left, top, width, 19);
+        box->SetItemHeight(13);
+        box->SetTabStop(true);
+        box->SetTabOrder(tabOrder);
+    };
+    makeField(OvcHistoryComboBoxDirTarget, L"OvcHistoryComboBoxDirTarget", 0, 55, 265, 2);
+    makeField(OvcHistoryComboBoxDirSource, L"OvcHistoryComboBoxDirSource", 0, 15, 265, 0);
+    makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 181, 4);
+    OvcHistoryComboBoxLabel->SetAnchors(akLeft | akTop | akRight);
+    OvcHistoryComboBoxLabel->SetDropDownCount(20);
+    OvcHistoryComboBoxLabel->SetMaxLength(50);
+
+    HistoryComboBoxDirSourceLabel1->SetFocusControl(OvcHistoryComboBoxDirSource);
+    HistoryComboBoxDirTargetLabel1->SetFocusControl(OvcHistoryComboBoxDirTarget);
+    HistoryComboBoxLabelLabel1->SetFocusControl(OvcHistoryComboBoxLabel);
+
+    auto makeBrowseButton = [this](TButton*& button, const wchar_t* name, int top, int tabOrder) {
+        button = new TButton(this);
+        button->SetName(name);
+        button->SetParent(TopPanel);
+        button->SetBounds(268, top, 20, 19);
+        button->SetCaption(L"...");
+        button->SetTabOrder(tabOrder);
+        button->SetTabStop(false);
+    };
+    makeBrowseButton(OvcAttachedButtonSource, L"OvcAttachedButtonSource", 15, 1);
+    makeBrowseButton(OvcAttachedButtonTarget, L"OvcAttachedButtonTarget", 55, 3);
+
+    FilesListBox = new TListBox(this);
+    FilesListBox->SetName(L"FilesListBox");
+    FilesListBox->SetParent(this);
+    FilesListBox->SetBounds(0, 96, 474, 131);
+    FilesListBox->SetAlign(alClient);
+    FilesListBox->SetStyle(lbOwnerDrawFixed);
+    FilesListBox->SetItemHeight(13);
+    FilesListBox->SetSorted(true);
+    FilesListBox->SetTabStop(true);
+    FilesListBox->SetTabOrder(1);
+    FilesListBox->SetColor(clWindow);
+    FilesListBox->OnDrawItem = Bind<&TKamdropForm::HandleFilesListBoxDrawItem>(this);
+
+    auto makeItem = [this](TMenuItem*& item, const wchar_t* name, const wchar_t* caption) {
+        item = new TMenuItem(this);
+        item->SetName(name);
+        item->SetCaption(caption);
+    };
+    MainMenu = new TMainMenu(this);
+    MainMenu->SetName(L"MainMenu");
+    makeItem(ExitMenuItem, L"ExitMenuItem", L"E&xit");
+    ExitMenuItem->OnClick = Bind<&TKamdropForm::HandleExitClick>(this);
+    makeItem(InfoMenuItem, L"InfoMenuItem", L"&Info");
+    makeItem(Software1, L"Software1", L"&Software");
+    makeItem(AboutMenuItem, L"AboutMenuItem", L"&About");
+    MainMenu->Items().Add(ExitMenuItem);
+    MainMenu->Items().Add(InfoMenuItem);
+    InfoMenuItem->Add(Software1);
+    InfoMenuItem->Add(AboutMenuItem);
+    SetMenu(MainMenu);
+
+    PopupMenu = new TPopupMenu(this);
+    PopupMenu->SetName(L"PopupMenu");
+    makeItem(ClearMenuItem, L"ClearMenuItem", L"&Clear history");
+    PopupMenu->Items().Add(ClearMenuItem);
+    for (TComboBox* box : {OvcHistoryComboBoxDirSource, OvcHistoryComboBoxDirTarget, OvcHistoryComboBoxLabel})
+        box->SetPopupMenu(PopupMenu);
+
+    ImageList = new TImageList(this);
+    ImageList->SetName(L"ImageList");
+    ImageList->SetSize(result_marks::Size, result_marks::Size);
+    ImageList->AddPixels(result_marks::CheckMark().data());
+    ImageList->AddPixels(result_marks::Cross().data());
+}
+
+void TKamdropForm::HandleFormCreate(TObject*) {
+    FileQueue = new TStringList();
+    DirReader = new library::TDirReader();
+}
+
+void TKamdropForm::HandleFormDestroy(TObject*) {
+    delete DirReader;
+    DirReader = nullptr;
+    delete FileQueue;
+    FileQueue = nullptr;
+}
+
+void TKamdropForm::HandleExitClick(TObject*) { Close(); }
+
+// ---- The release run ----
+
+void TKamdropForm::HandleStartButtonClick(TObject*) {
+    const std::wstring source = OvcHistoryComboBoxDirSource->Text();
+    const std::wstring target = OvcHistoryComboBoxDirTarget->Text();
+    if (!DirectoryExists(source)) {
+        MessageDlg(L"Invalid input directory.\r\nBe sure camera is attached and standby in USB mode.",
+                   mtInformation, mbOK);
+        return;
+    }
+    if (!DirectoryExists(target)) {
+        MessageDlg(L"Invalid output directory.", mtInformation, mbOK);
+        return;
+    }
+    if (OvcHistoryComboBoxLabel->Text().empty()) {
+        MessageDlg(L"Label must be specified.", mtInformation, mbOK);
+        return;
+    }
+    if (source == target &&
+        MessageDlg(L"The input directory is the same as the output directory.\r\nAre you sure to continue?",
+                   mtConfirmation, mbYes | mbNo) != mrYes)
+        return;
+
+    DirReader->SetDirectory(IncludeTrailingPathDelimiter(source));
+    DirReader->SetFilemask(L"*.*");
+    DirReader->SetOnFileFound(Bind<&TKamdropForm::HandleFileFound>(this));
+    DirReader->SetOnReady(Bind<&TKamdropForm::HandleReaderReady>(this));
+    StartButton->SetEnabled(false);
+    FilesListBox->Items().Clear();
+    FileQueue->Clear();
+    StatusBar->SetSimpleText(L"Prepare...");
+    DirReader->Start();
+}
+
+void TKamdropForm::HandleFileFound(TObject*, const std::wstring& FileName) { FileQueue->Add(FileName); }
+
+void TKamdropForm::HandleReaderReady(TObject*) {
+    // Back to idle however the release ends; its error then goes on to the error box.
+    auto backToIdle = [this] {
+        StatusBar->SetSimpleText(L"");
+        ProgressBar->SetPosition(0);
+        StartButton->SetEnabled(true);
+        Repaint();
+    };
+    StatusBar->SetSimpleText(L"");
+    try {
+        if (FileQueue->Count() == 0)
+            MessageDlg(L"No files found.", mtInformation, mbOK);
+        else
+            ReleaseFiles();
+    } catch (...) {
+        backToIdle();
+        throw;
+    }
+    backToIdle();
+}
+
+void TKamdropForm::ReleaseFiles() {
+    std::wstring currentDay;
+    int dayCounter = 0;
+    FileQueue->CustomSort(CompareFileDates);
+    const int count = FileQueue->Count();
+    ProgressBar->SetRange(0, count);
+    if (count == 0) return;
+    for (int i = 1; i <= count; ++i) {
+        const std::wstring source = FileQueue->Get(i - 1);
+        StatusBar->SetSimpleText(source);
+        ProgressBar->SetPosition(i);
+        Repaint();
+
+        const std::wstring day = FormatDateIso(GetFileDate(source));
+        if (day != currentDay) {
+            currentDay = day;
+            dayCounter = 1;
+        } else {
+            ++dayCounter;
+        }
+        // The output directory and the label are read anew: an edit during the run renames the files after it.
+        const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
+                                                    OvcHistoryComboBoxLabel->Text(), dayCounter, source);
+        const bool moved =
+            !target.empty() && MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
+
+        TStrings& rows = FilesListBox->Items();
+        int row = rows.AddObject(source, nullptr);
+        rows.PutTag(row, moved ? kMarkMoved : kMarkFailed);
+        FilesListBox->SetItemIndex(rows.Count() - 1);
+        FilesListBox->SetItemIndex(-1);
+        Repaint();
+        Application->ProcessMessages();
+    }
+}
+
+std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day, const std::wstring& Label,
+                             int Counter, const std::wstring& Source) {
+    std::wstring name = Day + L"_" + Label + (Counter < 10 ? L"_0" : L"_") + std::to_wstring(Counter) +
+                        AsciiLowerCase(ExtractFileExt(Source));
+    // A label is free text: a separator or a stream colon in it would place
+    // the file outside the output directory or into a stream of another file.
+    if (name.find_first_of(L"\\/:") != std::wstring::npos) return {};
+    return IncludeTrailingPathDelimiter(OutputDirectory) + name;
+}
+
+TDateTime GetFileDate(const std::wstring& FileName) {
+    DWORD dosDateTime = 0xFFFFFFFF;
+    FileHandle file(CreateFileW(FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    FILETIME lastWrite, local;
+    if (file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) && FileTimeToLocalFileTime(&lastWrite, &local)) {
+        // Some systems wrap years after 2107 instead of refusing them, so the range is checked here.
+        SYSTEMTIME parts;
+        WORD dosDate, dosTime;
+        if (FileTimeToSystemTime(&local, &parts) && parts.wYear >= 1980 && parts.wYear <= 2107 &&
+            FileTimeToDosDateTime(&local, &dosDate, &dosTime))
+            dosDateTime = (static_cast<DWORD>(dosDate) << 16) | dosTime;
+    }
+    return EncodeDateTime(static_cast<int>(dosDateTime >> 25) + 1980, (dosDateTime >> 21) & 0x0F,
+                          (dosDateTime >> 16) & 0x1F, (dosDateTime >> 11) & 0x1F, (dosDateTime >> 5) & 0x3F,
+                          2 * (dosDateTime & 0x1F), 0);
+}
+
+int CompareFileDates(TStrings& List, int Index1, int Index2) {
+    TDateTime date1 = GetFileDate(List.Get(Index1));
+    TDateTime date2 = GetFileDate(List.Get(Index2));
+    return date1 < date2 ? -1 : date1 > date2 ? 1 : 0;
+}
+
+// ---- The results list ----
+
+void TKamdropForm::HandleFilesListBoxDrawItem(TWinControl* Control, int Index, const RECT& Rect, TOwnerDrawState) {
+    auto* list = static_cast<TListBox*>(Control);
+    TCanvas& canvas = list->Canvas();
+    canvas.FillRect(Rect);
+    IconHandle mark = ImageList->GetIcon(static_cast<int>(list->Items().GetTag(Index)));
+    canvas.DrawIcon(Rect.left + kMarkLeft, Rect.top, mark.Get(), ImageList->Width(), ImageList->Height());
+    canvas.TextOut(Rect.left + kMarkLeft + ImageList->Width() + kTextGap, Rect.top, list->Items().Get(Index));
+}

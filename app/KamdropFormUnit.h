@@ -1,0 +1,77 @@
+#pragma once
+// The main window: three fields, Start, the results list and the release run.
+
+#include <string>
+
+#include "forms/Buttons.h"
+#include "forms/ComCtrls.h"
+#include "forms/ExtCtrls.h"
+#include "forms/Forms.h"
+#include "forms/ImgList.h"
+#include "forms/Menus.h"
+#include "forms/StdCtrls.h"
+
+namespace library {
+class TDirReader;
+}
+
+class TKamdropForm : public forms::TForm {
+public:
+    explicit TKamdropForm(forms::TComponent* owner);
+    ~TKamdropForm() override;
+    const forms::TClassInfo* ClassInfo() const override;
+
+    forms::TStatusBar* StatusBar = nullptr;
+    forms::TProgressBar* ProgressBar = nullptr;
+    forms::TPanel* TopPanel = nullptr;
+    forms::TListBox* FilesListBox = nullptr;
+    forms::TMainMenu* MainMenu = nullptr;
+    forms::TMenuItem* ExitMenuItem = nullptr;
+    forms::TComboBox* OvcHistoryComboBoxDirTarget = nullptr;
+    forms::TComboBox* OvcHistoryComboBoxDirSource = nullptr;
+    forms::TComboBox* OvcHistoryComboBoxLabel = nullptr;
+    forms::TLabel* HistoryComboBoxDirSourceLabel1 = nullptr;
+    forms::TLabel* HistoryComboBoxDirTargetLabel1 = nullptr;
+    forms::TLabel* HistoryComboBoxLabelLabel1 = nullptr;
+    forms::TButton* OvcAttachedButtonSource = nullptr;
+    forms::TButton* OvcAttachedButtonTarget = nullptr;
+    forms::TMenuItem* AboutMenuItem = nullptr;
+    forms::TSpeedButton* StartButton = nullptr;
+    forms::TPopupMenu* PopupMenu = nullptr;
+    forms::TMenuItem* ClearMenuItem = nullptr;
+    forms::TImageList* ImageList = nullptr;
+    forms::TMenuItem* InfoMenuItem = nullptr;
+    forms::TMenuItem* Software1 = nullptr;
+
+    void HandleFormCreate(forms::TObject* Sender);
+    void HandleFormDestroy(forms::TObject* Sender);
+    void HandleStartButtonClick(forms::TObject* Sender);
+    void HandleExitClick(forms::TObject* Sender);
+    void HandleFilesListBoxDrawItem(forms::TWinControl* Control, int Index, const RECT& Rect,
+                                    forms::TOwnerDrawState State);
+
+private:
+    void CreateLayout();
+    void HandleFileFound(forms::TObject* Sender, const std::wstring& FileName);
+    void HandleReaderReady(forms::TObject* Sender);
+    void ReleaseFiles();
+
+    library::TDirReader* DirReader = nullptr;
+    forms::TStringList* FileQueue = nullptr;
+};
+
+extern TKamdropForm* KamdropForm;
+
+// The file date: the last-write time in local time at the 2-second step of a
+// DOS date-time. Fails with "Invalid argument to date encode" when it cannot be read.
+forms::TDateTime GetFileDate(const std::wstring& FileName);
+
+// Comparator for the file queue: ascending file date, read from disk at every call.
+int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
+
+// The new full path of Source: output directory, "yyyy-mm-dd", "_", label,
+// the day counter ("_0n" below 10) and the lower-cased extension. Empty when
+// the name would not be a single file name inside the output directory
+// (the label holds "\", "/" or ":").
+std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day,
+                             const std::wstring& Label, int Counter, const std::wstring& Source);

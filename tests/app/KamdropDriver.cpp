@@ -1,0 +1,174 @@
+#include "KamdropDriver.h"
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+struct MainWindowSearch {
+    DWORD ProcessId;
+    HWND Found = nullptr;
+};
+
+// The main window is the visible top-level window titled "Kamdrop"; the
+// application's own hidden window carries the same title.
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<MainWindowSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (processId == search->ProcessId && IsWindowVisible(window) && std::wstring(title) == L"Kamdrop") {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct ChildSearch {
+    std::wstring ClassName;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (_wcsicmp(name, search->ClassName.c_str()) == 0) search->Found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::wstring HostPathToWindows(const std::string& path) {
+    std::wstring result = L"Z:";
+    for (char c : path) result += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return result;
+}
+
+KamdropDriver::KamdropDriver(const std::wstring& exePath, const std::wstring& workDirectory) {
+    std::wstring copy = workDirectory + L"\\Kamdrop.exe";
+    if (!CopyFileW(exePath.c_str(), copy.c_str(), FALSE)) throw std::runtime_error("cannot copy Kamdrop.exe");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring commandLine = L"\"" + copy + L"\"";
+    if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workDirectory.c_str(), &startup, &FProcess))
+        throw std::runtime_error("cannot start Kamdrop.exe");
+}
+
+KamdropDriver::~KamdropDriver() {
+    if (FProcess.hProcess) {
+        if (WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(FProcess.hProcess, 1);
+            WaitForSingleObject(FProcess.hProcess, 5000);
+        }
+        CloseHandle(FProcess.hThread);
+        CloseHandle(FProcess.hProcess);
+    }
+}
+
+bool KamdropDriver::WaitForMainWindow(DWORD timeoutMs) {
+    WaitForInputIdle(FProcess.hProcess, timeoutMs);
+    DWORD start = GetTickCount();
+    do {
+        MainWindowSearch search{FProcess.dwProcessId};
+        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.Found) {
+            FMainWindow = search.Found;
+            return true;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+// Children of one class, ordered by their position on screen (top, then left).
+HWND KamdropDriver::FindChild(const wchar_t* className, int orderByPosition) const {
+    ChildSearch search{className, {}};
+    EnumChildWindows(FMainWindow, CollectChildren, reinterpret_cast<LPARAM>(&search));
+    std::sort(search.Found.begin(), search.Found.end(), [](HWND a, HWND b) {
+        RECT ra, rb;
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    return orderByPosition < static_cast<int>(search.Found.size()) ? search.Found[orderByPosition] : nullptr;
+}
+
+// Fields by position: the input box at the top left, the label box at the
+// top right, the output box below the input box.
+void KamdropDriver::SetField(int index, const std::wstring& text) {
+    static const int positionOrder[] = {0, 2, 1};
+    HWND box = FindChild(L"ComboBox", positionOrder[index]);
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+namespace {
+struct TextSearch {
+    const wchar_t* Text;
+    HWND Found = nullptr;
+};
+BOOL CALLBACK FindByText(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TextSearch*>(param);
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    if (wcscmp(text, search->Text) == 0) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND KamdropDriver::StartButton() const {
+    TextSearch search{L"&Start"};
+    EnumChildWindows(FMainWindow, FindByText, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+void KamdropDriver::ClickStartAndWait() { SendMessageW(StartButton(), BM_CLICK, 0, 0); }
+
+bool KamdropDriver::StartEnabled() const { return IsWindowEnabled(StartButton()) != FALSE; }
+
+std::wstring KamdropDriver::StatusText() const {
+    HWND status = FindChild(STATUSCLASSNAMEW, 0);
+    wchar_t text[1024] = {};
+    SendMessageW(status, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+int KamdropDriver::RowCount() const {
+    return static_cast<int>(SendMessageW(FindChild(L"ListBox", 0), LB_GETCOUNT, 0, 0));
+}
+
+SIZE_T KamdropDriver::PeakWorkingSet() const {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    return GetProcessMemoryInfo(FProcess.hProcess, &counters, sizeof(counters)) ? counters.PeakWorkingSetSize : 0;
+}
+
+bool KamdropDriver::WaitForExit(DWORD timeoutMs) {
+    return WaitForSingleObject(FProcess.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool KamdropDriver::Exit(DWORD timeoutMs) {
+    // Alt+X chooses "E&xit" on the menu bar; menu handles do not cross processes.
+    PostMessageW(FMainWindow, WM_SYSKEYDOWN, VK_MENU, 1 | (1 << 29));
+    PostMessageW(FMainWindow, WM_SYSKEYDOWN, 'X', 1 | (1 << 29));
+    PostMessageW(FMainWindow, WM_SYSCHAR, 'x', 1 | (1 << 29));
+    PostMessageW(FMainWindow, WM_SYSKEYUP, 'X', 1 | (1 << 29) | (3u << 30));
+    PostMessageW(FMainWindow, WM_KEYUP, VK_MENU, 1 | (3u << 30));
+    return WaitForExit(timeoutMs);
+}
+
+bool KamdropDriver::Close(DWORD timeoutMs) {
+    PostMessageW(FMainWindow, WM_CLOSE, 0, 0);
+    return WaitForExit(timeoutMs);
+}
+
+void KamdropDriver::PostStartClick() { PostMessageW(StartButton(), BM_CLICK, 0, 0); }

@@ -1,0 +1,51 @@
+#pragma once
+// Drives a running Kamdrop.exe from another process through window messages,
+// the way a user would, for the end-to-end test and the benchmark.
+
+#include <windows.h>
+
+#include <string>
+
+class KamdropDriver {
+public:
+    // Copies the exe into workDirectory (its settings file lies beside it) and starts it.
+    KamdropDriver(const std::wstring& exePath, const std::wstring& workDirectory);
+    ~KamdropDriver();
+    KamdropDriver(const KamdropDriver&) = delete;
+    KamdropDriver& operator=(const KamdropDriver&) = delete;
+
+    // Waits for the main window; false after the timeout.
+    bool WaitForMainWindow(DWORD timeoutMs = 20000);
+    HWND MainWindow() const { return FMainWindow; }
+
+    void SetInput(const std::wstring& text) { SetField(0, text); }
+    void SetOutput(const std::wstring& text) { SetField(1, text); }
+    void SetLabel(const std::wstring& text) { SetField(2, text); }
+    // Clicks Start and returns when the whole release is over (the click
+    // handler runs the release to its end).
+    void ClickStartAndWait();
+    bool StartEnabled() const;
+    std::wstring StatusText() const;
+    int RowCount() const;
+
+    // Peak memory of the program so far, in bytes (peak working set).
+    SIZE_T PeakWorkingSet() const;
+    // Chooses "E&xit" on the menu bar and waits for the process to end; false after the timeout.
+    bool Exit(DWORD timeoutMs = 20000);
+    // Asks the window to close (title-bar close) and waits for the process to end.
+    bool Close(DWORD timeoutMs = 20000);
+    // Queues a click of Start without waiting for the release.
+    void PostStartClick();
+    bool WaitForExit(DWORD timeoutMs);
+
+private:
+    HWND FindChild(const wchar_t* className, int orderByPosition) const;
+    HWND StartButton() const;
+    void SetField(int index, const std::wstring& text);
+
+    PROCESS_INFORMATION FProcess{};
+    HWND FMainWindow = nullptr;
+};
+
+// A Linux path given at build time as the Windows path Wine maps it to (Z:).
+std::wstring HostPathToWindows(const std::string& path);

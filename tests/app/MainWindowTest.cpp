@@ -1,0 +1,152 @@
+// The main window's frame, layout and marks.
+
+#include <gtest/gtest.h>
+
+#include "app/KamdropFormUnit.h"
+#include "app/ResultMarks.h"
+
+using namespace forms;
+
+namespace {
+
+RECT WindowRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+TEST(MainWindowTest, WindowGrowsInHeightOnlyAndHasNoMaximizeButton) {
+    auto* form = new TKamdropForm(Application);
+    HWND window = form->Handle();
+    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(GetWindowLongW(window, GWL_STYLE) & WS_THICKFRAME, 0);
+    EXPECT_EQ(form->Caption(), L"Kamdrop");
+
+    RECT before = WindowRect(window);
+    EXPECT_EQ(before.right - before.left, 500);
+    int listHeight = form->FilesListBox->Height();
+
+    SetWindowPos(window, nullptr, 0, 0, 800, before.bottom - before.top + 100, SWP_NOMOVE | SWP_NOZORDER);
+    RECT taller = WindowRect(window);
+    EXPECT_EQ(taller.right - taller.left, 500);
+    EXPECT_EQ(taller.bottom - taller.top, before.bottom - before.top + 100);
+    EXPECT_EQ(form->FilesListBox->Height(), listHeight + 100);
+    EXPECT_EQ(form->StatusBar->Top() + form->StatusBar->Height(), form->ClientRect().bottom);
+
+    SetWindowPos(window, nullptr, 0, 0, 300, 100, SWP_NOMOVE | SWP_NOZORDER);
+    RECT smaller = WindowRect(window);
+    EXPECT_EQ(smaller.right - smaller.left, 500);
+    EXPECT_EQ(smaller.bottom - smaller.top, 270);
+    delete form;
+}
+
+TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
+    auto* form = new TKamdropForm(Application);
+    EXPECT_EQ(form->HistoryComboBoxDirSourceLabel1->Caption(), L"Input (camera)");
+    EXPECT_EQ(form->HistoryComboBoxDirTargetLabel1->Caption(), L"Output (harddisk)");
+    EXPECT_EQ(form->HistoryComboBoxLabelLabel1->Caption(), L"Label");
+    EXPECT_EQ(form->OvcHistoryComboBoxLabel->MaxLength(), 50);
+    EXPECT_EQ(form->StartButton->Caption(), L"&Start");
+    EXPECT_EQ(form->MainMenu->Items().Items(0)->Caption(), L"E&xit");
+    EXPECT_EQ(form->InfoMenuItem->Items(0)->Caption(), L"&Software");
+    EXPECT_EQ(form->InfoMenuItem->Items(1)->Caption(), L"&About");
+    EXPECT_EQ(form->ClearMenuItem->Caption(), L"&Clear history");
+    EXPECT_EQ(form->OvcHistoryComboBoxDirSource->PopupMenu(), form->PopupMenu);
+    EXPECT_EQ(form->ImageList->Count(), 2);
+    delete form;
+}
+
+TEST(MainWindowTest, MarksAreAGreenCheckAndARedCross) {
+    auto dominant = [](const std::vector<uint32_t>& pixels) {
+        uint64_t red = 0, green = 0, opaque = 0;
+        for (uint32_t p : pixels)
+            if ((p >> 24) > 128) {
+                red += (p >> 16) & 0xFF;
+                green += (p >> 8) & 0xFF;
+                ++opaque;
+            }
+        return std::tuple{red, green, opaque};
+    };
+    auto [checkRed, checkGreen, checkPixels] = dominant(result_marks::CheckMark());
+    auto [crossRed, crossGreen, crossPixels] = dominant(result_marks::Cross());
+    EXPECT_GT(checkGreen, 4 * checkRed);
+    EXPECT_GT(crossRed, 4 * crossGreen);
+    EXPECT_GT(checkPixels, 15u);
+    EXPECT_GT(crossPixels, 15u);
+}
+
+}  // namespace
+
+namespace {
+
+// Draws one row of the results list into a bitmap and reads pixels back.
+class RowPicture {
+public:
+    RowPicture() {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        FDC = CreateCompatibleDC(nullptr);
+        FBitmap = CreateDIBSection(FDC, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&FBits), nullptr, 0);
+        FOld = SelectObject(FDC, FBitmap);
+    }
+    ~RowPicture() {
+        SelectObject(FDC, FOld);
+        DeleteObject(FBitmap);
+        DeleteDC(FDC);
+    }
+    HDC DC() const { return FDC; }
+    COLORREF Pixel(int x, int y) const {
+        uint32_t p = FBits[y * kWidth + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    // Pixels in columns [from, to) whose colour is mostly red (or green).
+    int CountDominant(int from, int to, bool red) const {
+        int count = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = from; x < to; ++x) {
+                COLORREF c = Pixel(x, y);
+                int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+                count += red ? (r > 120 && r > 2 * g && r > 2 * b) : (g > 100 && g > 2 * r && g > 2 * b);
+            }
+        return count;
+    }
+    static constexpr int kWidth = 200, kHeight = 13;
+
+private:
+    HDC FDC;
+    HBITMAP FBitmap;
+    HGDIOBJ FOld;
+    uint32_t* FBits = nullptr;
+};
+
+TEST(ResultsListTest, RowShowsItsMarkLeftOfTheTextOnTheRowsBackground) {
+    auto* form = new TKamdropForm(Application);
+    TStrings& rows = form->FilesListBox->Items();
+    rows.AddObject(L"C:\\cam\\moved.jpg", nullptr);
+    rows.AddObject(L"C:\\cam\\zfailed.jpg", reinterpret_cast<TObject*>(intptr_t(1)));
+    TCanvas& canvas = form->FilesListBox->Canvas();
+    const RECT rect{0, 0, RowPicture::kWidth, RowPicture::kHeight};
+
+    for (TColor background : {clWindow, clHighlight}) {
+        for (int row : {0, 1}) {
+            RowPicture picture;
+            canvas.SetHandle(picture.DC());
+            canvas.Brush().SetColor(background);
+            form->HandleFilesListBoxDrawItem(form->FilesListBox, row, rect, row == 0 ? 0 : odSelected);
+            canvas.SetHandle(nullptr);
+            // The mark covers pixels 2 to 14; left of it is the row's background.
+            EXPECT_EQ(picture.Pixel(0, 6), ColorToRGB(background));
+            EXPECT_EQ(picture.Pixel(1, 6), ColorToRGB(background));
+            EXPECT_GT(picture.CountDominant(2, 15, row == 1), 10) << "row " << row;
+            EXPECT_EQ(picture.CountDominant(2, 15, row == 0), 0) << "row " << row;
+            // Text starts right of the mark.
+            int textPixels = 0;
+            for (int y = 0; y < RowPicture::kHeight; ++y)
+                for (int x = 16; x < RowPicture::kWidth; ++x) textPixels += picture.Pixel(x, y) != ColorToRGB(background);
+            EXPECT_GT(textPixels, 20);
+        }
+    }
+    delete form;
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// The release run of the main window on fixture directories.
+
+#include <gtest/gtest.h>
+
+#include "DialogWatcher.h"
+#include "TempTree.h"
+#include "app/KamdropFormUnit.h"
+
+using namespace forms;
+
+namespace {
+
+struct Row {
+    std::wstring Path;
+    intptr_t Mark;
+    bool operator==(const Row&) const = default;
+};
+
+class ReleaseRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.MakeDirectory(L"in");
+        tree.MakeDirectory(L"out");
+        form = new TKamdropForm(Application);
+        Application->OnShowException = Bind<&ReleaseRunTest::RecordError>(this);
+        SetFields(tree.Path(L"in"), tree.Path(L"out"), L"Holiday");
+    }
+    void TearDown() override {
+        Application->OnShowException = {};
+        delete form;
+    }
+
+    void SetFields(const std::wstring& input, const std::wstring& output, const std::wstring& label) {
+        form->OvcHistoryComboBoxDirSource->SetText(input);
+        form->OvcHistoryComboBoxDirTarget->SetText(output);
+        form->OvcHistoryComboBoxLabel->SetText(label);
+    }
+    // Presses Start as the user does: errors go to the error box.
+    void PressStart() { form->StartButton->Perform(BM_CLICK, 0, 0); }
+    std::wstring In(const std::wstring& name) const { return tree.Path(L"in\\" + name); }
+    bool InOut(const std::wstring& name) const { return tree.Exists(L"out\\" + name); }
+    std::vector<Row> Rows() const {
+        std::vector<Row> rows;
+        TStrings& items = form->FilesListBox->Items();
+        for (int i = 0; i < items.Count(); ++i) rows.push_back({items.Get(i), items.GetTag(i)});
+        return rows;
+    }
+    void RecordError(const std::wstring& text) { errors.push_back(text); }
+
+    TempTree tree;
+    TKamdropForm* form = nullptr;
+    std::vector<std::wstring> errors;
+};
+
+TEST_F(ReleaseRunTest, NamesCarryDateLabelDayCounterAndLowerCasedExtension) {
+    tree.MakeFile(L"in\\IMG_0001.JPG", 2023, 1, 11, 9, 0, 0);
+    tree.MakeFile(L"in\\IMG_0002.Jpg", 2023, 1, 11, 10, 0, 0);
+    tree.MakeFile(L"in\\archive.tar.GZ", 2023, 1, 11, 11, 0, 0);
+    tree.MakeFile(L"in\\NOEXT", 2023, 1, 12, 8, 0, 0);
+    tree.MakeFile(L"in\\IMG_0003.JPG", 2023, 1, 12, 9, 0, 0);
+    DialogWatcher dialogs;
+    PressStart();
+
+    for (const wchar_t* name : {L"2023-01-11_Holiday_01.jpg", L"2023-01-11_Holiday_02.jpg",
+                                L"2023-01-11_Holiday_03.gz", L"2023-01-12_Holiday_01", L"2023-01-12_Holiday_02.jpg"})
+        EXPECT_TRUE(InOut(name)) << name;
+    EXPECT_TRUE(dialogs.Dialogs().empty());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"");
+    EXPECT_EQ(form->ProgressBar->Position(), 0);
+    EXPECT_TRUE(form->StartButton->Enabled());
+}
+
+TEST_F(ReleaseRunTest, CounterGrowsFromTwoToThreeDigitsWithoutLimit) {
+    for (int i = 0; i < 100; ++i)
+        tree.MakeFile(L"in\\P" + std::to_wstring(1000 + i) + L".jpg", 2023, 3, 1, 8 + i / 60, i % 60, 0);
+    PressStart();
+    for (const wchar_t* name : {L"2023-03-01_Holiday_01.jpg", L"2023-03-01_Holiday_09.jpg",
+                                L"2023-03-01_Holiday_10.jpg", L"2023-03-01_Holiday_99.jpg",
+                                L"2023-03-01_Holiday_100.jpg"})
+        EXPECT_TRUE(InOut(name)) << name;
+    EXPECT_FALSE(InOut(L"2023-03-01_Holiday_010.jpg"));
+}
+
+// Files in one 2-second step are equal to the sort; their counters follow
+// the order the sort leaves them in, which is fixed, not the scan order.
+TEST_F(ReleaseRunTest, FilesInTheSameTwoSecondStepGetCountersInTheSortsOrder) {
+    tree.MakeFile(L"in\\a.jpg", 2023, 5, 5, 10, 0, 0);
+    tree.MakeFile(L"in\\b.jpg", 2023, 5, 5, 10, 0, 1);
+    tree.MakeFile(L"in\\c.jpg", 2023, 5, 5, 10, 0, 0);
+    PressStart();
+    // Scanned as a, b, c; three equal keys come out of the sort as c, b, a.
+    EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_01.jpg"), "in\\c.jpg");
+    EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_02.jpg"), "in\\b.jpg");
+    EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_03.jpg"), "in\\a.jpg");
+}
+
+TEST_F(ReleaseRunTest, DayIsTheLocalDayOfTheLastWriteTime) {
+    tree.MakeFile(L"in\\late.jpg", 2023, 1, 11, 23, 59, 58);
+    tree.MakeFile(L"in\\early.jpg", 2023, 1, 12, 0, 0, 0);
+    tree.MakeFile(L"in\\later.jpg", 2023, 1, 12, 0, 0, 2);
+    PressStart();
+    EXPECT_TRUE(InOut(L"2023-01-11_Holiday_01.jpg"));
+    EXPECT_TRUE(InOut(L"2023-01-12_Holiday_01.jpg"));
+    EXPECT_TRUE(InOut(L"2023-01-12_Holiday_02.jpg"));
+}
+
+TEST_F(ReleaseRunTest, SecondRunIntoTheSameOutputFailsOnExistingNamesAndLeavesTheFiles) {
+    tree.MakeFile(L"in\\first.jpg", 2023, 1, 11);
+    PressStart();
+    ASSERT_TRUE(InOut(L"2023-01-11_Holiday_01.jpg"));
+    tree.MakeFile(L"in\\second.jpg", 2023, 1, 11);
+    PressStart();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{In(L"second.jpg"), 1}}));
+    EXPECT_TRUE(tree.Exists(L"in\\second.jpg"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReleaseRunTest, HiddenFilesMoveAndSubdirectoriesStayUntouched) {
+    tree.MakeFile(L"in\\hidden.jpg", 2023, 1, 11, 12, 0, 0, FILE_ATTRIBUTE_HIDDEN);
+    tree.MakeDirectory(L"in\\sub");
+    tree.MakeFile(L"in\\sub\\inner.jpg", 2023, 1, 11);
+    PressStart();
+    EXPECT_TRUE(InOut(L"2023-01-11_Holiday_01.jpg"));
+    EXPECT_TRUE(tree.Exists(L"in\\sub\\inner.jpg"));
+    EXPECT_EQ(Rows().size(), 1u);
+}
+
+TEST_F(ReleaseRunTest, InputAndOutputTextsWorkWithAndWithoutTrailingBackslash) {
+    const struct {
+        const wchar_t* inputSuffix;
+        const wchar_t* outputSuffix;
+    } cases[] = {{L"", L""}, {L"\\", L"\\"}, {L"\\", L""}, {L"", L"\\"}};
+    int day = 1;
+    for (const auto& c : cases) {
+        tree.MakeFile(L"in\\photo.jpg", 2023, 2, day);
+        SetFields(tree.Path(L"in") + c.inputSuffix, tree.Path(L"out") + c.outputSuffix, L"Holiday");
+        PressStart();
+        wchar_t expected[64];
+        swprintf(expected, 64, L"2023-02-%02d_Holiday_01.jpg", day);
+        EXPECT_TRUE(InOut(expected)) << expected;
+        EXPECT_EQ(Rows(), (std::vector<Row>{{In(L"photo.jpg"), 0}}));
+        ++day;
+    }
+}
+
+TEST_F(ReleaseRunTest, EmptyInputOrOnlySubdirectoriesSaysNoFilesFound) {
+    for (bool withSubdirectory : {false, true}) {
+        if (withSubdirectory) tree.MakeDirectory(L"in\\sub");
+        DialogWatcher dialogs;
+        PressStart();
+        ASSERT_EQ(dialogs.Dialogs().size(), 1u);
+        EXPECT_EQ(dialogs.Dialogs()[0].Text, L"No files found.");
+        EXPECT_EQ(dialogs.Dialogs()[0].Caption, L"Information");
+        EXPECT_TRUE(Rows().empty());
+        EXPECT_TRUE(form->StartButton->Enabled());
+    }
+}
+
+TEST_F(ReleaseRunTest, UnreadableFileDateEndsTheRunWithTheDateErrorBeforeAnyMove) {
+    tree.MakeFile(L"in\\a.jpg", 2023, 1, 11);
+    tree.MakeFile(L"in\\b.jpg", 2023, 1, 12);
+    std::wstring held = tree.MakeFile(L"in\\c.jpg", 2023, 1, 13);
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    PressStart();
+    CloseHandle(holder);
+    EXPECT_EQ(errors, std::vector<std::wstring>{L"Invalid argument to date encode."});
+    EXPECT_TRUE(tree.Exists(L"in\\a.jpg"));
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(form->StartButton->Enabled());
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"");
+}
+
+TEST_F(ReleaseRunTest, DatesOutsideTheDosRangeCannotBeRead) {
+    std::wstring old = tree.MakeFile(L"in\\old.jpg", 2023, 1, 1);
+    SetLastWriteTime(old, LocalToFileTime(1975, 6, 1, 12, 0, 0));
+    EXPECT_THROW(GetFileDate(old), EConvertError);
+    SetLastWriteTime(old, LocalToFileTime(2110, 6, 1, 12, 0, 0));
+    EXPECT_THROW(GetFileDate(old), EConvertError);
+    SetLastWriteTime(old, LocalToFileTime(2107, 12, 31, 23, 59, 58));
+    EXPECT_EQ(FormatDateIso(GetFileDate(old)), L"2107-12-31");
+    EXPECT_THROW(GetFileDate(tree.Path(L"in\\missing.jpg")), EConvertError);
+}
+
+TEST_F(ReleaseRunTest, RowsStandInAlphabeticalOrderWithNoRowSelected) {
+    tree.MakeFile(L"in\\c.jpg", 2023, 1, 10);
+    tree.MakeFile(L"in\\a.jpg", 2023, 1, 12);
+    tree.MakeFile(L"in\\b.jpg", 2023, 1, 11);
+    PressStart();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{In(L"a.jpg"), 0}, {In(L"b.jpg"), 0}, {In(L"c.jpg"), 0}}));
+    EXPECT_EQ(form->FilesListBox->ItemIndex(), -1);
+    EXPECT_TRUE(InOut(L"2023-01-10_Holiday_01.jpg"));
+}
+
+// A label is free text; a name that would leave the output directory or
+// name a stream is not moved, like any other failed move.
+TEST_F(ReleaseRunTest, LabelThatWouldLeaveTheOutputDirectoryIsNotMoved) {
+    for (const wchar_t* label : {L"a/../../x", L"a\\..\\..\\x", L"a:stream", L"sub/x"}) {
+        tree.MakeFile(L"in\\photo.jpg", 2023, 1, 11);
+        SetFields(tree.Path(L"in"), tree.Path(L"out"), label);
+        PressStart();
+        EXPECT_EQ(Rows(), (std::vector<Row>{{In(L"photo.jpg"), 1}})) << label;
+        EXPECT_TRUE(tree.Exists(L"in\\photo.jpg")) << label;
+        DeleteFileW(In(L"photo.jpg").c_str());
+    }
+    EXPECT_EQ(BuildTargetName(L"D:\\Photos", L"2023-01-11", L"a/b", 1, L"x.jpg"), L"");
+    EXPECT_EQ(BuildTargetName(L"D:\\Photos", L"2023-01-11", L"Holiday", 1, L"C:\\cam\\IMG_0001.JPG"),
+              L"D:\\Photos\\2023-01-11_Holiday_01.jpg");
+}
+
+TEST_F(ReleaseRunTest, StartChecksRefuseWithTheirMessagesAndChangeNothing) {
+    tree.MakeFile(L"in\\photo.jpg", 2023, 1, 11);
+    const struct {
+        std::wstring input, output, label, message;
+    } cases[] = {
+        {tree.Path(L"missing"), tree.Path(L"out"), L"x",
+         L"Invalid input directory.\r\nBe sure camera is attached and standby in USB mode."},
+        {L"", tree.Path(L"out"), L"x",
+         L"Invalid input directory.\r\nBe sure camera is attached and standby in USB mode."},
+        {tree.Path(L"in"), tree.Path(L"missing"), L"x", L"Invalid output directory."},
+        {tree.Path(L"in"), tree.Path(L"out"), L"", L"Label must be specified."},
+    };
+    for (const auto& c : cases) {
+        SetFields(c.input, c.output, c.label);
+        DialogWatcher dialogs;
+        PressStart();
+        ASSERT_EQ(dialogs.Dialogs().size(), 1u) << c.message;
+        EXPECT_EQ(dialogs.Dialogs()[0].Text, c.message);
+        EXPECT_EQ(dialogs.Dialogs()[0].Caption, L"Information");
+        EXPECT_TRUE(tree.Exists(L"in\\photo.jpg"));
+        EXPECT_EQ(form->StatusBar->SimpleText(), L"");
+    }
+    // A blank label is a label.
+    SetFields(tree.Path(L"in"), tree.Path(L"out"), L" ");
+    PressStart();
+    EXPECT_TRUE(InOut(L"2023-01-11_ _01.jpg"));
+}
+
+TEST_F(ReleaseRunTest, SameInputAndOutputAsksAndGoesOnOnlyWithYes) {
+    tree.MakeFile(L"in\\photo.jpg", 2023, 1, 11);
+    SetFields(tree.Path(L"in"), tree.Path(L"in"), L"Holiday");
+    {
+        DialogWatcher dialogs(IDNO);
+        PressStart();
+        ASSERT_EQ(dialogs.Dialogs().size(), 1u);
+        EXPECT_EQ(dialogs.Dialogs()[0].Caption, L"Confirm");
+        EXPECT_EQ(dialogs.Dialogs()[0].Text,
+                  L"The input directory is the same as the output directory.\r\nAre you sure to continue?");
+        EXPECT_TRUE(tree.Exists(L"in\\photo.jpg"));
+    }
+    {
+        DialogWatcher dialogs(IDYES);
+        PressStart();
+        EXPECT_EQ(dialogs.Dialogs().size(), 1u);
+        EXPECT_TRUE(tree.Exists(L"in\\2023-01-11_Holiday_01.jpg"));
+    }
+    // Not the same text, so not asked: each file gets its new name in place.
+    tree.MakeFile(L"in\\second.jpg", 2023, 1, 12);
+    SetFields(tree.Path(L"in"), tree.Path(L"in") + L"\\", L"Holiday");
+    DialogWatcher dialogs;
+    PressStart();
+    EXPECT_TRUE(dialogs.Dialogs().empty());
+    EXPECT_TRUE(tree.Exists(L"in\\2023-01-12_Holiday_01.jpg"));
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "TempTree.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+TempTree::TempTree() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static int serial = 0;
+    FRoot = std::wstring(base) + L"kamdrop-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++serial);
+    if (!CreateDirectoryW(FRoot.c_str(), nullptr)) throw std::runtime_error("cannot make a temporary directory");
+}
+
+TempTree::~TempTree() {
+    // SHFileOperation wants a double-terminated list.
+    std::wstring from = FRoot + L'\0';
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    SHFileOperationW(&operation);
+}
+
+std::wstring TempTree::Path(const std::wstring& relative) const {
+    return relative.empty() ? FRoot : FRoot + L"\\" + relative;
+}
+
+std::wstring TempTree::MakeDirectory(const std::wstring& relative) const {
+    std::wstring path = Path(relative);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+FILETIME LocalToFileTime(int year, int month, int day, int hour, int minute, int second) {
+    SYSTEMTIME parts{static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
+                     static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
+    FILETIME local, utc;
+    SystemTimeToFileTime(&parts, &local);
+    LocalFileTimeToFileTime(&local, &utc);
+    return utc;
+}
+
+void SetLastWriteTime(const std::wstring& path, const FILETIME& time) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open a fixture file");
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+std::wstring TempTree::MakeFile(const std::wstring& relative, int year, int month, int day, int hour, int minute,
+                                int second, DWORD attributes) const {
+    std::wstring path = Path(relative);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make a fixture file");
+    std::string content(relative.begin(), relative.end());
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    SetLastWriteTime(path, LocalToFileTime(year, month, day, hour, minute, second));
+    if (attributes != FILE_ATTRIBUTE_NORMAL) SetFileAttributesW(path.c_str(), attributes);
+    return path;
+}
+
+bool TempTree::Exists(const std::wstring& relative) const {
+    return GetFileAttributesW(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string TempTree::Content(const std::wstring& relative) const {
+    HANDLE file = CreateFileW(Path(relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    char buffer[512];
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, read);
+}
