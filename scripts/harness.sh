@@ -72,7 +72,10 @@ kamdrop_use_prefix() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   KAMDROP_WINEPREFIX=$WINEPREFIX
   local ready=$WINEPREFIX/.kamdrop-ready
-  [ -e "$ready" ] && return 0
+  if [ -e "$ready" ]; then
+    kamdrop_install_bitmap_fonts
+    return 0
+  fi
 
   kamdrop_say "creating the Wine prefix $WINEPREFIX"
   rm -rf "$WINEPREFIX"
@@ -88,7 +91,16 @@ kamdrop_use_prefix() {
   fi
   # The server writes the registry to the prefix when it ends.
   kamdrop_run wineserver -w
+  kamdrop_install_bitmap_fonts
   touch "$ready"
+}
+
+# Debian's Wine does not look in its own data folder for the fonts of fonts-wine, so every face,
+# "MS Sans Serif" included, would fall back to DejaVu Sans. In the prefix's Fonts folder they are found.
+kamdrop_install_bitmap_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  [ -e "$fonts/sserife.fon" ] || cp -n /usr/share/wine/fonts/*.fon "$fonts/"
 }
 
 # One persistent Wine server for the prefix: Wine programs then start in a few milliseconds.

@@ -56,6 +56,21 @@ TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
     delete form;
 }
 
+TEST(MainWindowTest, WindowTextUsesTheBitmapMsSansSerifAtEightPoints) {
+    auto* form = new TKamdropForm(Application);
+    HDC dc = GetDC(form->Handle());
+    HGDIOBJ old = SelectObject(dc, form->Font().Handle());
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(form->Handle(), dc);
+    EXPECT_STREQ(face, L"MS Sans Serif");
+    EXPECT_EQ(metrics.tmHeight, 13);
+    delete form;
+}
+
 TEST(MainWindowTest, MarksAreAGreenCheckAndARedCross) {
     auto dominant = [](const std::vector<uint32_t>& pixels) {
         uint64_t red = 0, green = 0, opaque = 0;
