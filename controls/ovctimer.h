@@ -88,6 +88,7 @@ protected:
 private:
     static LRESULT CALLBACK TimerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
+    int32_t AddTrigger(TTriggerEvent OnTrigger, uint32_t Interval, bool Recurring);
     TTriggerRecord* FindTrigger(int32_t Handle) const;
     TTriggerRecord& ValidTrigger(int32_t Handle) const;
     void RecountEnabled();

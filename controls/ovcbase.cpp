@@ -1,0 +1,81 @@
+#include "controls/ovcbase.h"
+
+#include <memory>
+#include <utility>
+
+#include "forms/TypInfo.h"
+
+namespace controls {
+
+// ---- TOvcController ----
+
+TOvcController::TOvcController(forms::TComponent* owner) : TOvcComponent(owner) {
+    FTimerPool = new TOvcTimerPool(this);
+    FTimerPool->SetOnAllTriggers(forms::Bind<&TOvcController::DoOnTimerTrigger>(this));
+}
+
+TOvcController::~TOvcController() { delete std::exchange(FTimerPool, nullptr); }
+
+void TOvcController::DoOnTimerTrigger(forms::TObject*, int32_t Handle, uint32_t Interval, int32_t ElapsedTime) {
+    if (FOnTimerTrigger) FOnTimerTrigger(this, Handle, Interval, ElapsedTime);
+}
+
+TOvcController* SharedController() {
+    // Freed at program end with the other statics; the pool's window goes with it.
+    static std::unique_ptr<TOvcController> controller;
+    if (!controller) controller = std::make_unique<TOvcController>(nullptr);
+    return controller.get();
+}
+
+// ---- TOvcLabelInfo ----
+
+void TOvcLabelInfo::DoOnChange() {
+    if (FOnChange) FOnChange(this);
+}
+
+void TOvcLabelInfo::DoOnAttach() {
+    if (FOnAttach) FOnAttach(this, FVisible);
+}
+
+void TOvcLabelInfo::SetOffsetX(int value) {
+    if (value == FOffsetX) return;
+    FOffsetX = value;
+    DoOnChange();
+}
+
+void TOvcLabelInfo::SetOffsetY(int value) {
+    if (value == FOffsetY) return;
+    FOffsetY = value;
+    DoOnChange();
+}
+
+void TOvcLabelInfo::SetOffsets(int x, int y) {
+    if (x == FOffsetX && y == FOffsetY) return;
+    FOffsetX = x;
+    FOffsetY = y;
+    DoOnChange();
+}
+
+void TOvcLabelInfo::SetVisible(bool value) {
+    if (value == FVisible) return;
+    FVisible = value;
+    DoOnAttach();
+}
+
+namespace {
+const forms::TPropInfo kLabelInfoProperties[] = {
+    forms::OrdinalProperty<TOvcLabelInfo, &TOvcLabelInfo::OffsetX, &TOvcLabelInfo::SetOffsetX>(L"OffsetX",
+                                                                                               forms::TypeInteger),
+    forms::OrdinalProperty<TOvcLabelInfo, &TOvcLabelInfo::OffsetY, &TOvcLabelInfo::SetOffsetY>(L"OffsetY",
+                                                                                               forms::TypeInteger),
+    forms::OrdinalProperty<TOvcLabelInfo, &TOvcLabelInfo::Visible, &TOvcLabelInfo::SetVisible>(L"Visible",
+                                                                                               forms::TypeBoolean),
+};
+}  // namespace
+
+const forms::TClassInfo* TOvcLabelInfo::ClassInfo() const {
+    static const forms::TClassInfo info{L"TOvcLabelInfo", nullptr, kLabelInfoProperties};
+    return &info;
+}
+
+}  // namespace controls
