@@ -20,10 +20,12 @@ int CompareIgnoringCase(std::wstring_view a, std::wstring_view b) {
 
 const TTypeInfo TypeInteger{tkInteger, L"Integer"};
 const TTypeInfo TypeBoolean{tkEnumeration, L"Boolean", kBooleanNames};
+const TTypeInfo TypeChar{tkChar, L"AnsiChar"};
 const TTypeInfo TypeWChar{tkWChar, L"WideChar"};
 const TTypeInfo TypeUString{tkUString, L"string"};
 const TTypeInfo TypeDouble{tkFloat, L"Double", {}, nullptr, ftDouble};
 const TTypeInfo TypeInt64{tkInt64, L"Int64"};
+const TTypeInfo TypeVariant{tkVariant, L"Variant"};
 
 std::vector<const TPropInfo*> GetPropList(const TPersistent* instance, TTypeKinds filter) {
     std::vector<const TPropInfo*> result;

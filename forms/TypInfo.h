@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace forms {
@@ -34,6 +35,9 @@ constexpr TTypeKinds tkProperties = tkAny & ~TypeKinds({tkUnknown, tkMethod});
 
 enum TFloatType { ftSingle, ftDouble, ftExtended, ftComp, ftCurr };
 
+// A variant property's value: unassigned, or a value of one of the simple kinds.
+using TVariant = std::variant<std::monostate, bool, int64_t, double, std::wstring>;
+
 // What a property's type is: its kind and, by kind, the details the filer needs.
 struct TTypeInfo {
     TTypeKind Kind = tkUnknown;
@@ -58,6 +62,8 @@ struct TPropInfo {
     double (*GetFloat)(TObject* instance) = nullptr;
     void (*SetFloat)(TObject* instance, double value) = nullptr;
     TObject* (*GetObjectValue)(TObject* instance) = nullptr;
+    TVariant (*GetVariant)(TObject* instance) = nullptr;
+    void (*SetVariant)(TObject* instance, const TVariant& value) = nullptr;
 
     TTypeKind Kind() const { return PropType ? PropType->Kind : tkUnknown; }
 };
@@ -82,10 +88,12 @@ int GetEnumValue(const TTypeInfo& type, std::wstring_view name);
 // Shared type records of the simple kinds.
 extern const TTypeInfo TypeInteger;
 extern const TTypeInfo TypeBoolean;
+extern const TTypeInfo TypeChar;  // a one-byte character, its code as the ordinal
 extern const TTypeInfo TypeWChar;
 extern const TTypeInfo TypeUString;
 extern const TTypeInfo TypeDouble;
 extern const TTypeInfo TypeInt64;
+extern const TTypeInfo TypeVariant;
 
 // Builders for property-table entries over a class's getters and setters.
 template <typename C, auto Getter, auto Setter>
@@ -115,6 +123,15 @@ TPropInfo FloatProperty(std::wstring_view name, const TTypeInfo& type) {
     info.GetFloat = [](TObject* o) -> double { return (static_cast<C*>(o)->*Getter)(); };
     if constexpr (Setter != nullptr)
         info.SetFloat = [](TObject* o, double v) { (static_cast<C*>(o)->*Setter)(v); };
+    return info;
+}
+
+template <typename C, auto Getter, auto Setter>
+TPropInfo VariantProperty(std::wstring_view name) {
+    TPropInfo info{name, &TypeVariant};
+    info.GetVariant = [](TObject* o) -> TVariant { return (static_cast<C*>(o)->*Getter)(); };
+    if constexpr (Setter != nullptr)
+        info.SetVariant = [](TObject* o, const TVariant& v) { (static_cast<C*>(o)->*Setter)(v); };
     return info;
 }
 
