@@ -46,6 +46,8 @@ public:
     void SetModes(TTestModes value) { FModes = value; }
     bool Flag() const { return FFlag; }
     void SetFlag(bool value) { FFlag = value; }
+    char Initial() const { return FInitial; }
+    void SetInitial(char value) { FInitial = value; }
     wchar_t Letter() const { return FLetter; }
     void SetLetter(wchar_t value) { FLetter = value; }
     double Ratio() const { return FRatio; }
@@ -66,6 +68,7 @@ private:
     TTestMode FMode = tmAlpha;
     TTestModes FModes = 0;
     bool FFlag = false;
+    char FInitial = 'a';
     wchar_t FLetter = L'a';
     double FRatio = 0;
     float FScale = 0;
@@ -93,6 +96,7 @@ const forms::TPropInfo kBoxProperties[] = {
     forms::OrdinalProperty<TTestBox, &TTestBox::Count, &TTestBox::SetCount>(L"Count", forms::TypeInteger),
     forms::OrdinalProperty<TTestBox, &TTestBox::Flag, &TTestBox::SetFlag>(L"Flag", forms::TypeBoolean),
     forms::ObjectProperty<TTestBox, &TTestBox::Font>(L"Font", kFontType),
+    forms::OrdinalProperty<TTestBox, &TTestBox::Initial, &TTestBox::SetInitial>(L"Initial", forms::TypeChar),
     forms::ObjectProperty<TTestBox, &TTestBox::Items>(L"Items", kStringsType),
     forms::OrdinalProperty<TTestBox, &TTestBox::Letter, &TTestBox::SetLetter>(L"Letter", forms::TypeWChar),
     forms::OrdinalProperty<TTestBox, &TTestBox::Mode, &TTestBox::SetMode>(L"Mode", kModeType),
@@ -285,15 +289,17 @@ TEST_F(FilerTest, SetsAndEnumerationsGoByElementName) {
 }
 
 TEST_F(FilerTest, ScalarsRoundTripAndEmptyValuesFollowTheirKind) {
-    TStringList lines{L"Box1.Text", L"Box1.Count", L"Box1.Letter", L"Box1.Value"};
+    TStringList lines{L"Box1.Text", L"Box1.Count", L"Box1.Initial", L"Box1.Letter", L"Box1.Value"};
     Bind(lines);
     FBox->SetText(L"");
     FBox->SetCount(-12);
+    FBox->SetInitial('\xE9');  // é in the ANSI code page
     FBox->SetLetter(L'\u03A9');
     Store(lines);
     // An empty text is written as an empty value, an empty variant not at all.
     EXPECT_EQ(Raw(L"Box1.Text"), L"");
     EXPECT_EQ(Raw(L"Box1.Count"), L"-12");
+    EXPECT_EQ(Raw(L"Box1.Initial"), L"\u00E9");
     EXPECT_EQ(Raw(L"Box1.Letter"), L"UTF7-coded:+A6k-");
     EXPECT_EQ(Raw(L"Box1.Value"), L"<none>");
 
@@ -304,12 +310,14 @@ TEST_F(FilerTest, ScalarsRoundTripAndEmptyValuesFollowTheirKind) {
     FBox->SetValue(std::monostate{});
     FBox->SetText(L"other");
     FBox->SetCount(0);
+    FBox->SetInitial('z');
     FBox->SetLetter(L'z');
     Load(lines);
     // An unassigned variant has no text, so nothing was read for it.
     EXPECT_EQ(FBox->Value(), forms::TVariant(std::wstring()));
     EXPECT_EQ(FBox->Text(), L"label");
     EXPECT_EQ(FBox->Count(), -12);
+    EXPECT_EQ(FBox->Initial(), '\xE9');
     EXPECT_EQ(FBox->Letter(), L'\u03A9');
 
     FBox->SetValue(std::wstring(L"x"));
@@ -377,6 +385,11 @@ TEST_F(FilerTest, FloatsUseTheUsersDecimalSeparatorAndTheirTypesDigits) {
     Store(lines);
     EXPECT_EQ(Raw(L"Box1.Ratio"), L"0,333333333333333");
     EXPECT_EQ(Raw(L"Box1.Scale"), L"0,1");
+    FBox->SetRatio(-2.5e-7);
+    FBox->SetScale(1.5e20);
+    Store(lines);
+    EXPECT_EQ(Raw(L"Box1.Ratio"), L"-2,5E-7");
+    EXPECT_EQ(Raw(L"Box1.Scale"), L"1,5E20");
 
     struct Case {
         std::wstring stored;
@@ -384,6 +397,7 @@ TEST_F(FilerTest, FloatsUseTheUsersDecimalSeparatorAndTheirTypesDigits) {
     };
     const Case cases[] = {
         {L"2,25", 2.25},
+        {L"-2,5E-7", -2.5e-7},
         {L"-1,5E3", -1500},
         {L"7", 7},
         // Not a number under these settings: the value stays.
