@@ -9,6 +9,7 @@
 #include "library/VexaDirectoryReader.h"
 
 using namespace forms;
+using controls::TOvcHistoryComboBox;
 
 TKamdropForm* KamdropForm = nullptr;
 
@@ -104,18 +105,22 @@ void TKamdropForm::CreateLayout() {
     StartButton->Font().SetColor(clNavy);
     StartButton->OnClick = Bind<&TKamdropForm::HandleStartButtonClick>(this);
 
-    auto makeField = [this](TComboBox*& box, const wchar_t* name, int left, int top, int width, int tabOrder) {
-        box = new TComboBox(this);
+    auto makeField = [this](TOvcHistoryComboBox*& box, const wchar_t* name, int left, int top, int width,
+                            int maxHistory, int labelOffsetY, int tabOrder) {
+        box = new TOvcHistoryComboBox(this);
         box->SetName(name);
         box->SetParent(TopPanel);
         box->SetBounds(left, top, width, 19);
+        box->SetAutoComplete(true);
+        box->SetMaxHistory(maxHistory);
         box->SetItemHeight(13);
-        box->SetTabStop(true);
+        box->LabelInfo()->SetOffsets(0, labelOffsetY);
+        box->LabelInfo()->SetVisible(true);
         box->SetTabOrder(tabOrder);
     };
-    makeField(OvcHistoryComboBoxDirTarget, L"OvcHistoryComboBoxDirTarget", 0, 55, 265, 2);
-    makeField(OvcHistoryComboBoxDirSource, L"OvcHistoryComboBoxDirSource", 0, 15, 265, 0);
-    makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 181, 4);
+    makeField(OvcHistoryComboBoxDirTarget, L"OvcHistoryComboBoxDirTarget", 0, 55, 265, 10, -1, 2);
+    makeField(OvcHistoryComboBoxDirSource, L"OvcHistoryComboBoxDirSource", 0, 15, 265, 10, -1, 0);
+    makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 181, 20, 0, 4);
     OvcHistoryComboBoxLabel->SetAnchors(akLeft | akTop | akRight);
     OvcHistoryComboBoxLabel->SetDropDownCount(20);
     OvcHistoryComboBoxLabel->SetMaxLength(50);
@@ -171,7 +176,7 @@ void TKamdropForm::CreateLayout() {
     PopupMenu->SetName(L"PopupMenu");
     makeItem(ClearMenuItem, L"ClearMenuItem", L"&Clear history");
     PopupMenu->Items().Add(ClearMenuItem);
-    for (TComboBox* box : {OvcHistoryComboBoxDirSource, OvcHistoryComboBoxDirTarget, OvcHistoryComboBoxLabel})
+    for (TOvcHistoryComboBox* box : {OvcHistoryComboBoxDirSource, OvcHistoryComboBoxDirTarget, OvcHistoryComboBoxLabel})
         box->SetPopupMenu(PopupMenu);
 
     ImageList = new TImageList(this);

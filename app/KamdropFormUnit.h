@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "controls/ovchscbx.h"
 #include "forms/Buttons.h"
 #include "forms/ComCtrls.h"
 #include "forms/ExtCtrls.h"
@@ -27,9 +28,9 @@ public:
     forms::TListBox* FilesListBox = nullptr;
     forms::TMainMenu* MainMenu = nullptr;
     forms::TMenuItem* ExitMenuItem = nullptr;
-    forms::TComboBox* OvcHistoryComboBoxDirTarget = nullptr;
-    forms::TComboBox* OvcHistoryComboBoxDirSource = nullptr;
-    forms::TComboBox* OvcHistoryComboBoxLabel = nullptr;
+    controls::TOvcHistoryComboBox* OvcHistoryComboBoxDirTarget = nullptr;
+    controls::TOvcHistoryComboBox* OvcHistoryComboBoxDirSource = nullptr;
+    controls::TOvcHistoryComboBox* OvcHistoryComboBoxLabel = nullptr;
     forms::TLabel* HistoryComboBoxDirSourceLabel1 = nullptr;
     forms::TLabel* HistoryComboBoxDirTargetLabel1 = nullptr;
     forms::TLabel* HistoryComboBoxLabelLabel1 = nullptr;

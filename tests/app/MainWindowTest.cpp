@@ -56,6 +56,37 @@ TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
     delete form;
 }
 
+TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacters) {
+    auto* form = new TKamdropForm(Application);
+    const struct {
+        controls::TOvcHistoryComboBox* box;
+        int maxHistory, labelOffsetY, dropDownCount, tabOrder;
+    } fields[] = {
+        {form->OvcHistoryComboBoxDirSource, 10, -1, 8, 0},
+        {form->OvcHistoryComboBoxDirTarget, 10, -1, 8, 2},
+        {form->OvcHistoryComboBoxLabel, 20, 0, 20, 4},
+    };
+    for (const auto& field : fields) {
+        SCOPED_TRACE(testing::Message() << field.tabOrder);
+        EXPECT_EQ(field.box->MaxHistory(), field.maxHistory);
+        EXPECT_TRUE(field.box->AutoComplete());
+        EXPECT_TRUE(field.box->LabelInfo()->Visible());
+        EXPECT_EQ(field.box->LabelInfo()->OffsetX(), 0);
+        EXPECT_EQ(field.box->LabelInfo()->OffsetY(), field.labelOffsetY);
+        EXPECT_EQ(field.box->ItemHeight(), 13);
+        EXPECT_EQ(field.box->DropDownCount(), field.dropDownCount);
+        EXPECT_EQ(field.box->TabOrder(), field.tabOrder);
+        EXPECT_EQ(field.box->PopupMenu(), form->PopupMenu);
+        EXPECT_NE(GetWindowLongW(field.box->Handle(), GWL_STYLE) & CBS_OWNERDRAWVARIABLE, 0);
+    }
+
+    form->Show();
+    form->OvcHistoryComboBoxLabel->SetFocus();
+    for (int i = 0; i < 60; ++i) SendMessageW(form->OvcHistoryComboBoxLabel->EditHandle(), WM_CHAR, L'a' + i % 26, 1);
+    EXPECT_EQ(form->OvcHistoryComboBoxLabel->Text().size(), 50u);
+    delete form;
+}
+
 TEST(MainWindowTest, WindowTextUsesTheBitmapMsSansSerifAtEightPoints) {
     auto* form = new TKamdropForm(Application);
     HDC dc = GetDC(form->Handle());
