@@ -44,6 +44,11 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
     FParentFont = false;
     FWidth = 320;
     FHeight = 240;
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+        FPixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
     BeginLoading();
 }
 
@@ -83,18 +88,80 @@ void TCustomForm::DoDestroy() {
 }
 
 DWORD TCustomForm::FrameStyle() const {
-    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    switch (FBorderStyle) {
+        case bsNone:
+            return style | WS_POPUP;
+        case bsDialog:
+            style |= WS_OVERLAPPED | WS_CAPTION | DS_MODALFRAME;
+            break;
+        case bsSizeable:
+        case bsSizeToolWin:
+            style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
+            break;
+        case bsSingle:
+        case bsToolWindow:
+            style |= WS_OVERLAPPED | WS_CAPTION;
+            break;
+    }
     if (FBorderIcons & biSystemMenu) style |= WS_SYSMENU;
-    if (FBorderIcons & biMinimize) style |= WS_MINIMIZEBOX;
-    if (FBorderIcons & biMaximize) style |= WS_MAXIMIZEBOX;
+    // Dialog and tool-window frames have no room for these buttons.
+    if (FBorderStyle == bsSingle || FBorderStyle == bsSizeable) {
+        if (FBorderIcons & biMinimize) style |= WS_MINIMIZEBOX;
+        if (FBorderIcons & biMaximize) style |= WS_MAXIMIZEBOX;
+    }
     return style;
+}
+
+DWORD TCustomForm::FrameExStyle() const {
+    DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+    if (FBorderStyle == bsDialog) exStyle |= WS_EX_DLGMODALFRAME;
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) exStyle |= WS_EX_TOOLWINDOW;
+    return exStyle;
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
+    if (value == FBorderStyle) return;
+    FBorderStyle = value;
+    if (!FHandle) return;
+    const DWORD kept = WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
+    DWORD style = static_cast<DWORD>(GetWindowLongW(FHandle, GWL_STYLE));
+    SetWindowLongW(FHandle, GWL_STYLE, static_cast<LONG>(FrameStyle() | (style & kept)));
+    DWORD exStyle = static_cast<DWORD>(GetWindowLongW(FHandle, GWL_EXSTYLE));
+    SetWindowLongW(FHandle, GWL_EXSTYLE, static_cast<LONG>(FrameExStyle() | (exStyle & WS_EX_APPWINDOW)));
+    SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+namespace {
+int ShowCommandOf(TWindowState state) {
+    switch (state) {
+        case wsMinimized: return SW_SHOWMINIMIZED;
+        case wsMaximized: return SW_SHOWMAXIMIZED;
+        case wsNormal: break;
+    }
+    return SW_SHOWNORMAL;
+}
+}  // namespace
+
+TWindowState TCustomForm::WindowState() const {
+    if (!FHandle || !IsWindowVisible(FHandle)) return FWindowState;
+    if (IsIconic(FHandle)) return wsMinimized;
+    if (IsZoomed(FHandle)) return wsMaximized;
+    return wsNormal;
+}
+
+void TCustomForm::SetWindowState(TWindowState state) {
+    FWindowState = state;
+    // A hidden form takes the state when it is shown.
+    if (FHandle && FVisible) ShowWindow(FHandle, ShowCommandOf(state));
 }
 
 void TCustomForm::CreateParams(TCreateParams& params) {
     TWinControl::CreateParams(params);
     params.Style = FrameStyle();
     if (!FEnabled) params.Style |= WS_DISABLED;
-    params.ExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+    params.ExStyle = FrameExStyle();
     // The application's window is never shown, so the main form carries the taskbar button.
     // CreateForm names the main form only after the constructor, which already makes the window.
     if (Application && (Application->MainForm() == this || (!Application->MainForm() && Owner() == Application)))
@@ -170,7 +237,7 @@ void TCustomForm::LayoutClientSize(int& width, int& height) {
         return;
     }
     RECT frame{0, 0, 0, 0};
-    AdjustWindowRectEx(&frame, FrameStyle(), FMenu != nullptr, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
+    AdjustWindowRectEx(&frame, FrameStyle(), FMenu != nullptr, FrameExStyle());
     width = std::max(0, FWidth - static_cast<int>(frame.right - frame.left) - 2 * FBorderWidth);
     height = std::max(0, FHeight - static_cast<int>(frame.bottom - frame.top) - 2 * FBorderWidth);
 }
@@ -254,6 +321,8 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
 
 void TCustomForm::SetVisible(bool visible) {
     if (!visible) {
+        // Shown again later in the state it had.
+        FWindowState = WindowState();
         FVisible = false;
         if (FHandle) ShowWindow(FHandle, SW_HIDE);
         return;
@@ -269,7 +338,10 @@ void TCustomForm::SetVisible(bool visible) {
         GetWindowRect(FHandle, &rect);
         if (FPosition == poScreenCenter && rect.left == FCentredAt.x && rect.top == FCentredAt.y) CentreOnScreen();
     }
-    ShowWindow(FHandle, SW_SHOW);
+    if (FWindowState == wsNormal || IsWindowVisible(FHandle))
+        ShowWindow(FHandle, SW_SHOW);
+    else
+        ShowWindow(FHandle, ShowCommandOf(FWindowState));
 }
 
 void TCustomForm::Show() {
@@ -443,6 +515,13 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT msg, WPARAM wParam, LPA
         // Closing the hidden window (taskbar or task manager) asks for the end of the loop.
         if (msg == WM_CLOSE) {
             if (Application) Application->Terminate();
+            return 0;
+        }
+        // This window is never shown: minimizing the program minimizes the main form, which
+        // carries the taskbar button.
+        if (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE) {
+            if (Application && Application->MainForm() && Application->MainForm()->HandleAllocated())
+                ShowWindow(Application->MainForm()->Handle(), SW_MINIMIZE);
             return 0;
         }
         return DefWindowProcW(window, msg, wParam, lParam);

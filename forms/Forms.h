@@ -19,6 +19,9 @@ enum TPosition { poDesigned, poScreenCenter };
 enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 using TBorderIcons = uint8_t;
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
 
 using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
@@ -41,6 +44,18 @@ public:
     TPosition Position() const { return FPosition; }
     void SetPosition(TPosition position) { FPosition = position; }
     TSizeConstraints& Constraints() { return FConstraints; }
+    // The frame; only bsSingle and bsSizeable show the minimize and maximize buttons.
+    TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle style);
+    // Normal, minimized or maximized: the shown window's state, or the one it will show in.
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState state);
+    // The logical pixels per inch the form's sizes are meant for: the screen's unless set.
+    int PixelsPerInch() const { return FPixelsPerInch; }
+    void SetPixelsPerInch(int value) { FPixelsPerInch = value; }
+    // Kept for the form's settings; this layer places a form without looking at it.
+    TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
+    void SetDefaultMonitor(TDefaultMonitor value) { FDefaultMonitor = value; }
     TMainMenu* Menu() const { return FMenu; }
     void SetMenu(TMainMenu* menu);
     // Client size in pixels, the border width included.
@@ -83,6 +98,10 @@ protected:
 
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
     TPosition FPosition = poDesigned;
+    TFormBorderStyle FBorderStyle = bsSizeable;
+    TWindowState FWindowState = wsNormal;
+    int FPixelsPerInch = 96;
+    TDefaultMonitor FDefaultMonitor = dmActiveForm;
     TSizeConstraints FConstraints;
     TMainMenu* FMenu = nullptr;
     TWinControl* FActiveControl = nullptr;
@@ -98,6 +117,7 @@ private:
     int ConstrainedWidth(int width) const;
     int ConstrainedHeight(int height) const;
     DWORD FrameStyle() const;
+    DWORD FrameExStyle() const;
 
     // The control that last had the focus (and got its enter event).
     TWinControl* FFocusedControl = nullptr;
