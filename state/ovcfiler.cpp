@@ -559,7 +559,8 @@ void TOvcDataFiler::LoadObjectProperty(const TExPropInfo& propInfo) {
         std::wstring section = forms::Format(L"%s.%s", FSection.c_str(), QualifiedName(propInfo.Name).c_str());
         int32_t count;
         if (!TryReadInteger(forms::Trim(DoReadString(section, L"Count", L"0")), count)) count = 0;
-        if (count > 0) {
+        // A hand-edited count such as 2000000000 would otherwise read on for hours at start-up.
+        if (count > 0 && count <= MaxStoredListCount) {
             forms::TStringList entries;
             for (int i = 0; i < count; ++i) entries.Add(DoReadString(section, forms::Format(L"Item%d", i), L""));
             strings->Assign(entries);

@@ -122,6 +122,10 @@ std::wstring JoinPropertyPath(const std::wstring& componentName, const std::wstr
 // that are not valid or name no component are deleted.
 void ResolveStoredProperties(forms::TComponent* owner, forms::TStrings* lines, bool bind);
 
+// The most entries a string list is read back with. A stored count above it
+// is taken as damaged, like one that is not a number: the list stays as it is.
+constexpr int32_t MaxStoredListCount = 1000;
+
 // Copies property values between objects and a store: scalars as items of
 // Section under Prefix + name, string lists in sections of their own.
 class TOvcDataFiler : public forms::TObject {

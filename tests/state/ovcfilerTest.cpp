@@ -188,7 +188,8 @@ TEST_F(FilerTest, CountDecidesHowManyEntriesAreRead) {
 }
 
 TEST_F(FilerTest, BadCountLeavesTheListUnchanged) {
-    const std::wstring counts[] = {L"<none>", L"0", L"-2", L"two", L"3x"};
+    const std::wstring counts[] = {L"<none>", L"0", L"-2", L"two", L"3x", L"2000000000",
+                                   std::to_wstring(state::MaxStoredListCount + 1)};
     TStringList lines{L"Box1.Items"};
     Bind(lines);
     for (const std::wstring& count : counts) {
@@ -200,6 +201,16 @@ TEST_F(FilerTest, BadCountLeavesTheListUnchanged) {
         Load(lines);
         EXPECT_EQ(FBox->Items()->ToVector(), std::vector<std::wstring>{L"kept"}) << forms::WideToUtf8(count);
     }
+}
+
+TEST_F(FilerTest, CountUpToTheLimitIsReadInFull) {
+    TStringList lines{L"Box1.Items"};
+    Bind(lines);
+    WriteRaw(FFile, L"Kamdrop.Box1.Items", L"Count", std::to_wstring(state::MaxStoredListCount));
+    WriteRaw(FFile, L"Kamdrop.Box1.Items", L"Item0", L"first");
+    Load(lines);
+    ASSERT_EQ(FBox->Items()->Count(), state::MaxStoredListCount);
+    EXPECT_EQ(FBox->Items()->Get(0), L"first");
 }
 
 // Records what the filer hands the store, blanks and all.
