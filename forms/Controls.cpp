@@ -426,6 +426,43 @@ bool TWinControl::ReflectToChild(TMessage& message) {
     return true;
 }
 
+// Keys and the context menu, for the control's own window and for a
+// subclassed child that types for it (a combo box's edit field). True when
+// the message was consumed; otherwise its key may have been replaced.
+bool TWinControl::HandleInputMessage(TMessage& message) {
+    switch (message.Msg) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: {
+            WORD key = static_cast<WORD>(message.WParam);
+            if (DoKeyDown(key, KeyboardShiftState())) break;
+            message.WParam = key;
+            return false;
+        }
+        case WM_KEYUP:
+        case WM_SYSKEYUP: {
+            WORD key = static_cast<WORD>(message.WParam);
+            if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
+            if (key == 0) break;
+            message.WParam = key;
+            return false;
+        }
+        case WM_CHAR: {
+            // The handler may swallow the character (0) or type another one instead.
+            wchar_t key = static_cast<wchar_t>(message.WParam);
+            if (DoKeyPress(key)) break;
+            message.WParam = key;
+            return false;
+        }
+        case WM_CONTEXTMENU:
+            if (ShowPopupMenu(message.LParam)) break;
+            return false;
+        default:
+            return false;
+    }
+    message.Result = 0;
+    return true;
+}
+
 void TWinControl::WndProc(TMessage& message) {
     switch (message.Msg) {
         case WM_COMMAND:
@@ -478,40 +515,12 @@ void TWinControl::WndProc(TMessage& message) {
             FocusReceived();
             return;
         case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: {
-            WORD key = static_cast<WORD>(message.WParam);
-            if (DoKeyDown(key, KeyboardShiftState())) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
+        case WM_SYSKEYDOWN:
         case WM_KEYUP:
-        case WM_SYSKEYUP: {
-            WORD key = static_cast<WORD>(message.WParam);
-            if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
-            if (key == 0) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
-        case WM_CHAR: {
-            wchar_t key = static_cast<wchar_t>(message.WParam);
-            if (DoKeyPress(key)) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
+        case WM_SYSKEYUP:
+        case WM_CHAR:
         case WM_CONTEXTMENU:
-            if (ShowPopupMenu(message.LParam)) {
-                message.Result = 0;
-                return;
-            }
+            if (HandleInputMessage(message)) return;
             break;
         case CN_BASE + WM_CTLCOLORMSGBOX:
         case CN_BASE + WM_CTLCOLOREDIT:

@@ -247,6 +247,7 @@ protected:
     void FocusReceived();
     // Shows the popup menu for a WM_CONTEXTMENU at a screen point; true when there was one.
     bool ShowPopupMenu(LPARAM screenPoint);
+    bool HandleInputMessage(TMessage& message);
 
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);

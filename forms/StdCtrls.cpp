@@ -697,41 +697,12 @@ void TCustomComboBox::EditDefaultHandler(TMessage& message) {
 void TCustomComboBox::EditWndProc(TMessage& message) {
     switch (message.Msg) {
         case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: {
-            WORD key = static_cast<WORD>(message.WParam);
-            if (DoKeyDown(key, KeyboardShiftState())) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
+        case WM_SYSKEYDOWN:
         case WM_KEYUP:
-        case WM_SYSKEYUP: {
-            WORD key = static_cast<WORD>(message.WParam);
-            if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
-            if (key == 0) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
-        case WM_CHAR: {
-            // The handler may swallow the character (0) or type another one instead.
-            wchar_t key = static_cast<wchar_t>(message.WParam);
-            if (DoKeyPress(key)) {
-                message.Result = 0;
-                return;
-            }
-            message.WParam = key;
-            break;
-        }
+        case WM_SYSKEYUP:
+        case WM_CHAR:
         case WM_CONTEXTMENU:
-            if (ShowPopupMenu(message.LParam)) {
-                message.Result = 0;
-                return;
-            }
+            if (HandleInputMessage(message)) return;
             break;
         case WM_SETFOCUS:
             EditDefaultHandler(message);
