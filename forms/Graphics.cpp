@@ -5,7 +5,8 @@
 namespace forms {
 
 COLORREF ColorToRGB(TColor color) {
-    if (color & clSystemColor) return GetSysColor(color & 0xFF);
+    // Every system colour is negative; clNone (0x1FFFFFFF) is not one.
+    if (color < 0) return GetSysColor(color & 0xFF);
     return static_cast<COLORREF>(color) & 0x00FFFFFF;
 }
 

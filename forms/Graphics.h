@@ -11,9 +11,10 @@
 
 namespace forms {
 
-// An RGB value, or a system colour as 0x80000000 | COLOR_xxx.
+// An RGB value, or a system colour as 0xFF000000 | COLOR_xxx (negative: the
+// settings file keeps the window colour as -16777211).
 using TColor = int32_t;
-constexpr TColor clSystemColor = static_cast<TColor>(0x80000000u);
+constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000u);
 constexpr TColor clBlack = 0x000000, clNavy = 0x800000, clGreen = 0x008000, clRed = 0x0000FF,
                  clWhite = 0xFFFFFF, clMaroon = 0x000080, clBlue = 0xFF0000, clNone = 0x1FFFFFFF;
 constexpr TColor clWindow = clSystemColor | COLOR_WINDOW;
