@@ -28,7 +28,14 @@ TKamdropForm::TKamdropForm(TComponent* owner) : TForm(owner) {
     EndLayout();
 }
 
+TKamdropForm::TKamdropForm(TComponent* owner, LayoutOnly) : TForm(owner) { CreateLayout(); }
+
 TKamdropForm::~TKamdropForm() {
+    // The destroy chain (the state saves, then HandleFormDestroy) runs while the whole window still exists.
+    if (!FDestroyRaised) {
+        FDestroyRaised = true;
+        DoDestroy();
+    }
     if (KamdropForm == this) KamdropForm = nullptr;
 }
 
@@ -172,12 +179,32 @@ void TKamdropForm::CreateLayout() {
     InfoMenuItem->Add(AboutMenuItem);
     SetMenu(MainMenu);
 
+    // The boxes' histories and texts, and the window's place, kept in Kamdrop.ini beside the program.
+    OvcComponentState = new state::TOvcComponentState(this);
+    OvcComponentState->SetName(L"OvcComponentState");
+    OvcComponentState->SetSection(L"Kamdrop");
+    OvcComponentState->SetStoredProperties(
+        TStringList{L"OvcHistoryComboBoxDirSource.Items", L"OvcHistoryComboBoxDirSource.Text",
+                    L"OvcHistoryComboBoxDirTarget.Items", L"OvcHistoryComboBoxDirTarget.Text",
+                    L"OvcHistoryComboBoxLabel.Items", L"OvcHistoryComboBoxLabel.Text"});
+    OvcIniFileStore = new state::TOvcIniFileStore(this);
+    OvcIniFileStore->SetName(L"OvcIniFileStore");
+    OvcIniFileStore->SetIniFileName(L"Kamdrop.ini");
+    OvcIniFileStore->SetUseExeDir(true);
+    OvcComponentState->SetStorage(OvcIniFileStore);
+
     PopupMenu = new TPopupMenu(this);
     PopupMenu->SetName(L"PopupMenu");
     makeItem(ClearMenuItem, L"ClearMenuItem", L"&Clear history");
     PopupMenu->Items().Add(ClearMenuItem);
     for (TOvcHistoryComboBox* box : {OvcHistoryComboBoxDirSource, OvcHistoryComboBoxDirTarget, OvcHistoryComboBoxLabel})
         box->SetPopupMenu(PopupMenu);
+
+    OvcFormState = new state::TOvcFormState(this);
+    OvcFormState->SetName(L"OvcFormState");
+    OvcFormState->SetOptions(state::FormStateOptions({state::fsPosition}));
+    OvcFormState->SetSection(L"GUI");
+    OvcFormState->SetStorage(OvcIniFileStore);
 
     ImageList = new TImageList(this);
     ImageList->SetName(L"ImageList");

@@ -11,6 +11,8 @@
 #include "forms/ImgList.h"
 #include "forms/Menus.h"
 #include "forms/StdCtrls.h"
+#include "state/ovcstate.h"
+#include "state/ovcstore.h"
 
 namespace library {
 class TDirReader;
@@ -28,7 +30,9 @@ public:
     forms::TListBox* FilesListBox = nullptr;
     forms::TMainMenu* MainMenu = nullptr;
     forms::TMenuItem* ExitMenuItem = nullptr;
+    state::TOvcComponentState* OvcComponentState = nullptr;
     controls::TOvcHistoryComboBox* OvcHistoryComboBoxDirTarget = nullptr;
+    state::TOvcIniFileStore* OvcIniFileStore = nullptr;
     controls::TOvcHistoryComboBox* OvcHistoryComboBoxDirSource = nullptr;
     controls::TOvcHistoryComboBox* OvcHistoryComboBoxLabel = nullptr;
     forms::TLabel* HistoryComboBoxDirSourceLabel1 = nullptr;
@@ -40,6 +44,7 @@ public:
     forms::TSpeedButton* StartButton = nullptr;
     forms::TPopupMenu* PopupMenu = nullptr;
     forms::TMenuItem* ClearMenuItem = nullptr;
+    state::TOvcFormState* OvcFormState = nullptr;
     forms::TImageList* ImageList = nullptr;
     forms::TMenuItem* InfoMenuItem = nullptr;
     forms::TMenuItem* Software1 = nullptr;
@@ -50,6 +55,13 @@ public:
     void HandleExitClick(forms::TObject* Sender);
     void HandleFilesListBoxDrawItem(forms::TWinControl* Control, int Index, const RECT& Rect,
                                     forms::TOwnerDrawState State);
+
+protected:
+    // Builds the components without ending the layout read, for a derived form
+    // that changes settings first (tests point the settings file elsewhere);
+    // the derived constructor then calls EndLayout.
+    struct LayoutOnly {};
+    TKamdropForm(forms::TComponent* owner, LayoutOnly);
 
 private:
     void CreateLayout();

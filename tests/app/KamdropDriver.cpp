@@ -102,10 +102,37 @@ HWND KamdropDriver::FindChild(const wchar_t* className, int orderByPosition) con
 
 // Fields by position: the input box at the top left, the label box at the
 // top right, the output box below the input box.
-void KamdropDriver::SetField(int index, const std::wstring& text) {
+HWND KamdropDriver::Field(int index) const {
     static const int positionOrder[] = {0, 2, 1};
-    HWND box = FindChild(L"ComboBox", positionOrder[index]);
-    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return FindChild(L"ComboBox", positionOrder[index]);
+}
+
+void KamdropDriver::SetField(int index, const std::wstring& text) {
+    SendMessageW(Field(index), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring KamdropDriver::FieldText(int index) const {
+    wchar_t text[1024] = {};
+    SendMessageW(Field(index), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::vector<std::wstring> KamdropDriver::FieldRows(int index) const {
+    HWND box = Field(index);
+    std::vector<std::wstring> rows;
+    LRESULT count = SendMessageW(box, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t row[1024] = {};
+        if (SendMessageW(box, CB_GETLBTEXTLEN, i, 0) < 1024)
+            SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(row));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void KamdropDriver::PressTab() {
+    PostMessageW(FMainWindow, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageW(FMainWindow, WM_KEYUP, VK_TAB, 1 | (3u << 30));
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class KamdropDriver {
 public:
@@ -21,6 +22,11 @@ public:
     void SetInput(const std::wstring& text) { SetField(0, text); }
     void SetOutput(const std::wstring& text) { SetField(1, text); }
     void SetLabel(const std::wstring& text) { SetField(2, text); }
+    // A field's text and its history rows, read from outside: 0 input, 1 output, 2 label.
+    std::wstring FieldText(int index) const;
+    std::vector<std::wstring> FieldRows(int index) const;
+    // Tab as typed: the focus moves to the next field.
+    void PressTab();
     // Clicks Start and returns when the whole release is over (the click
     // handler runs the release to its end).
     void ClickStartAndWait();
@@ -41,6 +47,7 @@ public:
 private:
     HWND FindChild(const wchar_t* className, int orderByPosition) const;
     HWND StartButton() const;
+    HWND Field(int index) const;
     void SetField(int index, const std::wstring& text);
 
     PROCESS_INFORMATION FProcess{};

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/KamdropFormUnit.h"
+#include "KamdropTestForm.h"
 #include "app/ResultMarks.h"
 
 using namespace forms;
@@ -16,7 +16,7 @@ RECT WindowRect(HWND window) {
 }
 
 TEST(MainWindowTest, WindowGrowsInHeightOnlyAndHasNoMaximizeButton) {
-    auto* form = new TKamdropForm(Application);
+    auto* form = new TTestKamdropForm(Application);
     HWND window = form->Handle();
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
     EXPECT_NE(GetWindowLongW(window, GWL_STYLE) & WS_THICKFRAME, 0);
@@ -41,7 +41,7 @@ TEST(MainWindowTest, WindowGrowsInHeightOnlyAndHasNoMaximizeButton) {
 }
 
 TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
-    auto* form = new TKamdropForm(Application);
+    auto* form = new TTestKamdropForm(Application);
     EXPECT_EQ(form->HistoryComboBoxDirSourceLabel1->Caption(), L"Input (camera)");
     EXPECT_EQ(form->HistoryComboBoxDirTargetLabel1->Caption(), L"Output (harddisk)");
     EXPECT_EQ(form->HistoryComboBoxLabelLabel1->Caption(), L"Label");
@@ -57,7 +57,7 @@ TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
 }
 
 TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacters) {
-    auto* form = new TKamdropForm(Application);
+    auto* form = new TTestKamdropForm(Application);
     const struct {
         controls::TOvcHistoryComboBox* box;
         int maxHistory, labelOffsetY, dropDownCount, tabOrder;
@@ -88,7 +88,7 @@ TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacte
 }
 
 TEST(MainWindowTest, WindowTextUsesTheBitmapMsSansSerifAtEightPoints) {
-    auto* form = new TKamdropForm(Application);
+    auto* form = new TTestKamdropForm(Application);
     HDC dc = GetDC(form->Handle());
     HGDIOBJ old = SelectObject(dc, form->Font().Handle());
     wchar_t face[LF_FACESIZE] = {};
@@ -166,7 +166,7 @@ private:
 };
 
 TEST(ResultsListTest, RowShowsItsMarkLeftOfTheTextOnTheRowsBackground) {
-    auto* form = new TKamdropForm(Application);
+    auto* form = new TTestKamdropForm(Application);
     TStrings& rows = form->FilesListBox->Items();
     rows.AddObject(L"C:\\cam\\moved.jpg", nullptr);
     rows.AddObject(L"C:\\cam\\zfailed.jpg", reinterpret_cast<TObject*>(intptr_t(1)));

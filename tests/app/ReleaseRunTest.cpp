@@ -4,7 +4,7 @@
 
 #include "DialogWatcher.h"
 #include "TempTree.h"
-#include "app/KamdropFormUnit.h"
+#include "KamdropTestForm.h"
 
 using namespace forms;
 
@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         tree.MakeDirectory(L"in");
         tree.MakeDirectory(L"out");
-        form = new TKamdropForm(Application);
+        form = new TTestKamdropForm(Application);
         Application->OnShowException = Bind<&ReleaseRunTest::RecordError>(this);
         SetFields(tree.Path(L"in"), tree.Path(L"out"), L"Holiday");
     }

@@ -1,0 +1,128 @@
+// The main window keeps its three fields with their histories, and its place, between runs.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "KamdropDriver.h"
+#include "KamdropTestForm.h"
+#include "TempTree.h"
+#include "tests/state/StateTestSupport.h"
+
+using namespace forms;
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+RECT WindowRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::wstring Text(const RECT& rect) {
+    return Format(L"%d,%d,%d,%d", static_cast<int>(rect.left), static_cast<int>(rect.top),
+                  static_cast<int>(rect.right), static_cast<int>(rect.bottom));
+}
+
+int ScreenPixelsPerInch() {
+    HDC screen = GetDC(nullptr);
+    int ppi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return ppi;
+}
+
+TEST(MainWindowSettingsTest, RestartBringsBackHistoriesTextsAndPlaceBeforeTheWindowShows) {
+    TempFolder folder;
+    const std::wstring file = folder / L"Kamdrop.ini";
+    auto* form = new TTestKamdropForm(Application, file);
+    EXPECT_FALSE(FileExists(file));
+    form->Show();
+    form->OvcHistoryComboBoxDirSource->Items().Assign(TStringList{L"E:\\DCIM\\", L"F:\\DCIM\\"});
+    form->OvcHistoryComboBoxDirSource->SetText(L"E:\\DCIM");
+    form->OvcHistoryComboBoxDirTarget->Items().Add(L"C:\\Photos");
+    form->OvcHistoryComboBoxDirTarget->SetText(L" C:\\Photos ");
+    form->OvcHistoryComboBoxLabel->SetText(L"Holiday");
+    SetWindowPos(form->Handle(), nullptr, 40, 60, 500, 320, SWP_NOZORDER);
+    const RECT placed = WindowRect(form->Handle());
+    form->Close();
+    EXPECT_FALSE(form->Visible());
+    delete form;
+
+    EXPECT_EQ(RawValue(file, L"Kamdrop", L"OvcHistoryComboBoxDirSource.Text"), L"E:\\DCIM");
+    EXPECT_EQ(RawValue(file, L"Kamdrop", L"OvcHistoryComboBoxDirTarget.Text"), L"C:\\Photos");
+    EXPECT_EQ(RawValue(file, L"Kamdrop", L"OvcHistoryComboBoxLabel.Text"), L"Holiday");
+    EXPECT_EQ(SectionLines(file, L"Kamdrop.OvcHistoryComboBoxDirSource.Items"),
+              (Lines{L"Count=2", L"Item0=E:\\DCIM\\", L"Item1=F:\\DCIM\\"}));
+    EXPECT_EQ(SectionLines(file, L"Kamdrop.OvcHistoryComboBoxDirTarget.Items"),
+              (Lines{L"Count=1", L"Item0=C:\\Photos"}));
+    EXPECT_TRUE(SectionLines(file, L"Kamdrop.OvcHistoryComboBoxLabel.Items").empty());
+    EXPECT_EQ(SectionLines(file, L"GUI"),
+              (Lines{L"Flags=0", L"ShowCmd=1", L"NormalPos=" + Text(placed),
+                     L"PixelsPerInch=" + std::to_wstring(ScreenPixelsPerInch()), L"Color=-16777211"}));
+
+    auto* again = new TTestKamdropForm(Application, file);
+    EXPECT_FALSE(IsWindowVisible(again->Handle()));
+    EXPECT_EQ(again->OvcHistoryComboBoxDirSource->Items().ToVector(), (Lines{L"E:\\DCIM\\", L"F:\\DCIM\\"}));
+    EXPECT_EQ(again->OvcHistoryComboBoxDirSource->Text(), L"E:\\DCIM");
+    EXPECT_EQ(again->OvcHistoryComboBoxDirTarget->Items().ToVector(), Lines{L"C:\\Photos"});
+    EXPECT_EQ(again->OvcHistoryComboBoxDirTarget->Text(), L"C:\\Photos");
+    EXPECT_EQ(again->OvcHistoryComboBoxLabel->Items().Count(), 0);
+    EXPECT_EQ(again->OvcHistoryComboBoxLabel->Text(), L"Holiday");
+    EXPECT_EQ(Text(WindowRect(again->Handle())), Text(placed));
+    again->Show();
+    EXPECT_EQ(Text(WindowRect(again->Handle())), Text(placed));
+    delete again;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+TEST(MainWindowSettingsTest, ProgramKeepsFieldsAndPlaceInKamdropIniBesideItself) {
+    TempTree tree;
+    const std::wstring program = tree.MakeDirectory(L"program");
+    const std::wstring ini = program + L"\\Kamdrop.ini";
+    const Lines texts{L"E:\\DCIM", L"C:\\Photos", L"Holiday"};
+    RECT placed{};
+    {
+        KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), program);
+        ASSERT_TRUE(kamdrop.WaitForMainWindow());
+        EXPECT_FALSE(FileExists(ini));
+        kamdrop.SetInput(texts[0]);
+        kamdrop.SetOutput(texts[1]);
+        kamdrop.SetLabel(texts[2]);
+        // Leaving a field enters its text into its history: the focus goes from the input field on.
+        for (int i = 0; i < 3; ++i) kamdrop.PressTab();
+        EXPECT_TRUE(WaitFor([&] { return kamdrop.FieldRows(2).size() == 1; }));
+        SetWindowPos(kamdrop.MainWindow(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        placed = WindowRect(kamdrop.MainWindow());
+        ASSERT_TRUE(kamdrop.Close());
+    }
+
+    const wchar_t* const boxes[] = {L"OvcHistoryComboBoxDirSource", L"OvcHistoryComboBoxDirTarget",
+                                    L"OvcHistoryComboBoxLabel"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(RawValue(ini, L"Kamdrop", std::wstring(boxes[i]) + L".Text"), texts[i]);
+        EXPECT_EQ(SectionLines(ini, L"Kamdrop." + std::wstring(boxes[i]) + L".Items"),
+                  (Lines{L"Count=1", L"Item0=" + texts[i]}));
+    }
+    EXPECT_EQ(RawValue(ini, L"GUI", L"NormalPos"), Text(placed));
+
+    KamdropDriver again(HostPathToWindows(KAMDROP_EXE), program);
+    ASSERT_TRUE(again.WaitForMainWindow());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(again.FieldText(i), texts[i]);
+        EXPECT_EQ(again.FieldRows(i), Lines{texts[i]});
+    }
+    EXPECT_EQ(Text(WindowRect(again.MainWindow())), Text(placed));
+    EXPECT_TRUE(again.Close());
+}
+
+}  // namespace
