@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "forms/PublishedTypes.h"
 #include "forms/SysUtils.h"
 #include "forms/TypInfo.h"

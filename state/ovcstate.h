@@ -5,6 +5,7 @@
 // restores while the form is created and saves when it closes.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "controls/ovcbase.h"
