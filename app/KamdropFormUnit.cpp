@@ -31,11 +31,6 @@ TKamdropForm::TKamdropForm(TComponent* owner) : TForm(owner) {
 TKamdropForm::TKamdropForm(TComponent* owner, LayoutOnly) : TForm(owner) { CreateLayout(); }
 
 TKamdropForm::~TKamdropForm() {
-    // The destroy chain (the state saves, then HandleFormDestroy) runs while the whole window still exists.
-    if (!FDestroyRaised) {
-        FDestroyRaised = true;
-        DoDestroy();
-    }
     if (KamdropForm == this) KamdropForm = nullptr;
 }
 

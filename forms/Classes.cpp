@@ -226,11 +226,14 @@ void TComponent::Destroying() {
 }
 
 void TComponent::DestroyComponents() {
-    while (!FComponents.empty()) {
-        TComponent* component = FComponents.back();
-        // The child unlinks itself from this owner in its own destructor.
-        delete component;
-    }
+    // Each child unlinks itself from this owner in its own destructor.
+    while (!FComponents.empty()) Free(FComponents.back());
+}
+
+void Free(TComponent* component) {
+    if (!component) return;
+    component->BeforeDestruction();
+    delete component;
 }
 
 namespace {

@@ -133,6 +133,11 @@ public:
     void FreeNotification(TComponent* component);
     void RemoveFreeNotification(TComponent* component);
 
+    // Runs while the whole object still exists, just before it is deleted by
+    // its owner or by Free: the place for work that needs a derived class's
+    // members (a form's destroy event).
+    virtual void BeforeDestruction() {}
+
     // Marks the component as being read from a layout; EndLoading calls Loaded.
     void BeginLoading() { FComponentState |= csLoading | csReading; }
     void EndLoading();
@@ -158,6 +163,9 @@ private:
     std::vector<TComponent*> FComponents;
     std::vector<TComponent*> FFreeNotifies;
 };
+
+// Deletes a component the way its owner would: BeforeDestruction first.
+void Free(TComponent* component);
 
 // Equality of texts ignoring case with the user's locale (CompareStringW, NORM_IGNORECASE).
 bool SameText(const std::wstring& a, const std::wstring& b);

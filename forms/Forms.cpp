@@ -53,10 +53,9 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TCustomForm::~TCustomForm() {
-    if (!FDestroyRaised) {
-        FDestroyRaised = true;
-        DoDestroy();
-    }
+    // Only a form deleted without Free gets here with its event not yet raised;
+    // a derived form's own members are gone by now.
+    BeforeDestruction();
     Destroying();
     DestroyComponents();
     DestroyHandle();
@@ -77,6 +76,12 @@ void TCustomForm::DoCreate() {
     } catch (...) {
         if (Application) Application->HandleException(this);
     }
+}
+
+void TCustomForm::BeforeDestruction() {
+    if (FDestroyRaised) return;
+    FDestroyRaised = true;
+    DoDestroy();
 }
 
 void TCustomForm::DoDestroy() {

@@ -74,6 +74,9 @@ public:
     virtual bool CloseQuery();
     void Release();
 
+    // Raises the destroy event while the whole form still exists.
+    void BeforeDestruction() override;
+
     // Handles Tab and Alt+letter for the controls of this form; true when used.
     virtual bool IsDialogKey(const MSG& msg);
 

@@ -37,7 +37,7 @@ TEST(MainWindowTest, WindowGrowsInHeightOnlyAndHasNoMaximizeButton) {
     RECT smaller = WindowRect(window);
     EXPECT_EQ(smaller.right - smaller.left, 500);
     EXPECT_EQ(smaller.bottom - smaller.top, 270);
-    delete form;
+    forms::Free(form);
 }
 
 TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
@@ -53,7 +53,7 @@ TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
     EXPECT_EQ(form->ClearMenuItem->Caption(), L"&Clear history");
     EXPECT_EQ(form->OvcHistoryComboBoxDirSource->PopupMenu(), form->PopupMenu);
     EXPECT_EQ(form->ImageList->Count(), 2);
-    delete form;
+    forms::Free(form);
 }
 
 TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacters) {
@@ -84,7 +84,7 @@ TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacte
     form->OvcHistoryComboBoxLabel->SetFocus();
     for (int i = 0; i < 60; ++i) SendMessageW(form->OvcHistoryComboBoxLabel->EditHandle(), WM_CHAR, L'a' + i % 26, 1);
     EXPECT_EQ(form->OvcHistoryComboBoxLabel->Text().size(), 50u);
-    delete form;
+    forms::Free(form);
 }
 
 TEST(MainWindowTest, WindowTextUsesTheBitmapMsSansSerifAtEightPoints) {
@@ -99,7 +99,7 @@ TEST(MainWindowTest, WindowTextUsesTheBitmapMsSansSerifAtEightPoints) {
     ReleaseDC(form->Handle(), dc);
     EXPECT_STREQ(face, L"MS Sans Serif");
     EXPECT_EQ(metrics.tmHeight, 13);
-    delete form;
+    forms::Free(form);
 }
 
 TEST(MainWindowTest, MarksAreAGreenCheckAndARedCross) {
@@ -192,7 +192,7 @@ TEST(ResultsListTest, RowShowsItsMarkLeftOfTheTextOnTheRowsBackground) {
             EXPECT_GT(textPixels, 20);
         }
     }
-    delete form;
+    forms::Free(form);
 }
 
 }  // namespace

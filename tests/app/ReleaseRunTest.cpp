@@ -27,7 +27,7 @@ protected:
     }
     void TearDown() override {
         Application->OnShowException = {};
-        delete form;
+        forms::Free(form);
     }
 
     void SetFields(const std::wstring& input, const std::wstring& output, const std::wstring& label) {

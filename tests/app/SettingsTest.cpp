@@ -48,7 +48,7 @@ TEST(MainWindowSettingsTest, RestartBringsBackHistoriesTextsAndPlaceBeforeTheWin
     const RECT placed = WindowRect(form->Handle());
     form->Close();
     EXPECT_FALSE(form->Visible());
-    delete form;
+    forms::Free(form);
 
     EXPECT_EQ(RawValue(file, L"Kamdrop", L"OvcHistoryComboBoxDirSource.Text"), L"E:\\DCIM");
     EXPECT_EQ(RawValue(file, L"Kamdrop", L"OvcHistoryComboBoxDirTarget.Text"), L"C:\\Photos");
@@ -73,7 +73,7 @@ TEST(MainWindowSettingsTest, RestartBringsBackHistoriesTextsAndPlaceBeforeTheWin
     EXPECT_EQ(Text(WindowRect(again->Handle())), Text(placed));
     again->Show();
     EXPECT_EQ(Text(WindowRect(again->Handle())), Text(placed));
-    delete again;
+    forms::Free(again);
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {

@@ -49,7 +49,7 @@ protected:
     }
 
     void TearDown() override {
-        delete form;
+        forms::Free(form);
         controls::ComboBoxBeep = FPreviousBeep;
     }
 

@@ -21,7 +21,7 @@ protected:
         form->SetClientSize(300, 200);
         form->FinishLayout();
     }
-    void TearDown() override { delete form; }
+    void TearDown() override { forms::Free(form); }
     TestForm* form = nullptr;
 };
 

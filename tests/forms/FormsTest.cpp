@@ -46,7 +46,7 @@ protected:
         list->SetAlign(alClient);
         form->FinishLayout();
     }
-    void TearDown() override { delete form; }
+    void TearDown() override { forms::Free(form); }
 
     TestForm* form = nullptr;
     TProgressBar* progress = nullptr;
@@ -188,7 +188,7 @@ TEST(FormLayoutTest, LoadedRunsPerComponentThenFormThenCreateAndDestroyComesBefo
     EXPECT_EQ(log, (std::vector<std::wstring>{L"loaded First", L"loaded Second", L"loaded Form",
                                               L"create with window"}));
     log.clear();
-    delete form;
+    forms::Free(form);
     EXPECT_EQ(log, (std::vector<std::wstring>{L"destroy", L"free Second", L"free First"}));
 }
 
@@ -247,7 +247,7 @@ TEST(MainFormTest, CloseDuringARunEndsTheLoopOnlyWhenTheRunIsOver) {
                                                     L"step, terminated", L"step, terminated",
                                                     L"run over, window shown"}));
     EXPECT_TRUE(IsWindow(form->Handle()));
-    delete form;
+    forms::Free(form);
     EXPECT_EQ(Application->MainForm(), nullptr);
 }
 
@@ -269,7 +269,7 @@ TEST(MainFormTest, CloseQueryCanRefuseAndTitleBarCloseRunsTheSameWay) {
     Application->ProcessMessages();
     EXPECT_TRUE(Application->Terminated());
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
-    delete form;
+    forms::Free(form);
 }
 
 // ---- Errors in handlers ----
@@ -333,7 +333,7 @@ protected:
         form->Show();
         Application->ProcessMessages();
     }
-    void TearDown() override { delete form; }
+    void TearDown() override { forms::Free(form); }
 
     TComboBox* MakeBox(const wchar_t* boxName, int top, int tabOrder) {
         auto* box = new TComboBox(form);
@@ -473,6 +473,33 @@ TEST(MenuTest, ContextMenuOnAControlOpensItsPopupWithTheControlAsPopupComponent)
     EXPECT_EQ(popup->PopupComponent(), box);
     delete box;
     EXPECT_EQ(popup->PopupComponent(), nullptr);
+}
+
+// A form's destroy event needs the derived form whole: its handlers read
+// the form's own members. Owners and Free raise it before any destructor runs.
+class MemberForm : public TForm {
+public:
+    MemberForm(TComponent* owner, std::wstring* seen) : TForm(owner), FSeen(seen) {
+        OnDestroy = Bind<&MemberForm::HandleDestroy>(this);
+        EndLayout();
+    }
+    ~MemberForm() override { FState = L"destroyed"; }
+
+private:
+    void HandleDestroy(TObject*) { *FSeen = FState; }
+    std::wstring* FSeen;
+    std::wstring FState = L"whole";
+};
+
+TEST(FormDestroyTest, DestroyEventRunsWhileTheDerivedFormIsWhole) {
+    std::wstring seenByFree, seenByOwner;
+    Free(new MemberForm(nullptr, &seenByFree));
+    {
+        TComponent owner(nullptr);
+        new MemberForm(&owner, &seenByOwner);
+    }
+    EXPECT_EQ(seenByFree, L"whole");
+    EXPECT_EQ(seenByOwner, L"whole");
 }
 
 }  // namespace

@@ -379,7 +379,7 @@ TEST_F(StateTest, MinimizedStateOfTheMainFormGoesThroughTheApplication) {
     EXPECT_FALSE(IsIconic(form->Handle()));
     Application->ProcessMessages();
     EXPECT_TRUE(IsIconic(form->Handle()));
-    delete form;
+    forms::Free(form);
 }
 
 // Every read fails; writes are counted where the test can see them after the store is gone.
