@@ -306,8 +306,7 @@ void TKamdropForm::ReleaseFiles() {
             !target.empty() && MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
 
         TStrings& rows = FilesListBox->Items();
-        int row = rows.AddObject(source, nullptr);
-        rows.PutTag(row, moved ? kMarkMoved : kMarkFailed);
+        rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
         FilesListBox->SetItemIndex(rows.Count() - 1);
         FilesListBox->SetItemIndex(-1);
         Repaint();

@@ -27,7 +27,7 @@ UINT gNextControlId = 100;
 // parent for its row height (WM_MEASUREITEM) before the call returns.
 thread_local TWinControl* gCreatingControl = nullptr;
 
-BOOL CALLBACK TakeFirstIconName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+BOOL CALLBACK TakeFirstIconName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) noexcept {
     *reinterpret_cast<LPCWSTR*>(param) = name;
     return FALSE;
 }
