@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/KamdropFormUnit.h"
+#include "app/MainWindow.h"
 #include "forms/Forms.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/KamdropFormUnit.h"
+#include "app/MainWindow.h"
 
 class TTestKamdropForm : public TKamdropForm {
 public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ovccmbx.h"
+#include "controls/BaseComboBox.h"
 #include "forms/Buttons.h"
 #include "forms/Forms.h"
 #include "forms/StdCtrls.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "state/ovcfiler.h"
+#include "state/PropertyFiler.h"
 
 namespace state {
 

@@ -1,4 +1,4 @@
-#include "state/ovcstate.h"
+#include "state/ComponentAndFormState.h"
 
 #include <windows.h>
 

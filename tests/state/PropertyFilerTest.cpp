@@ -1,4 +1,4 @@
-#include "state/ovcfiler.h"
+#include "state/PropertyFiler.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "StateTestSupport.h"
 #include "forms/Graphics.h"
-#include "state/ovcstore.h"
+#include "state/IniFileStore.h"
 
 using forms::TStringList;
 using state::PExPropInfo;

@@ -1,4 +1,4 @@
-#include "library/VexaDirectoryReader.h"
+#include "library/DirectoryReader.h"
 
 #include <cmath>
 #include <limits>

@@ -10,7 +10,7 @@
 
 #include "forms/Forms.h"
 #include "forms/Handles.h"
-#include "library/VexaDirectoryReader.h"
+#include "library/DirectoryReader.h"
 
 using namespace forms;
 using library::FileTimeToDateTime;

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "ComboBoxFixture.h"
-#include "controls/ovchscbx.h"
+#include "controls/HistoryComboBox.h"
 #include "forms/TypInfo.h"
 
 using namespace controls;

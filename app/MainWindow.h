@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "controls/ovchscbx.h"
+#include "controls/HistoryComboBox.h"
 #include "forms/Buttons.h"
 #include "forms/ComCtrls.h"
 #include "forms/ExtCtrls.h"
@@ -11,8 +11,8 @@
 #include "forms/ImgList.h"
 #include "forms/Menus.h"
 #include "forms/StdCtrls.h"
-#include "state/ovcstate.h"
-#include "state/ovcstore.h"
+#include "state/ComponentAndFormState.h"
+#include "state/IniFileStore.h"
 
 namespace library {
 class TDirReader;

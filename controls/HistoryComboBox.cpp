@@ -1,4 +1,4 @@
-#include "controls/ovchscbx.h"
+#include "controls/HistoryComboBox.h"
 
 #include "forms/TypInfo.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controls/ovcbase.h"
+#include "controls/ControlBase.h"
 #include "forms/Classes.h"
 #include "forms/TypInfo.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "DialogWatcher.h"
-#include "controls/ovcbase.h"
-#include "controls/ovctimer.h"
+#include "controls/ControlBase.h"
+#include "controls/TimerPool.h"
 #include "forms/Forms.h"
 #include "forms/TypInfo.h"
 

@@ -1,4 +1,4 @@
-#include "controls/ovctimer.h"
+#include "controls/TimerPool.h"
 
 #include <windows.h>
 

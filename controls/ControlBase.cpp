@@ -1,4 +1,4 @@
-#include "controls/ovcbase.h"
+#include "controls/ControlBase.h"
 
 #include <memory>
 #include <utility>

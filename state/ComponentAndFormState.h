@@ -8,9 +8,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "controls/ovcbase.h"
+#include "controls/ControlBase.h"
 #include "forms/Forms.h"
-#include "state/ovcfiler.h"
+#include "state/PropertyFiler.h"
 
 namespace state {
 

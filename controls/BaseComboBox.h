@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "controls/ovcbase.h"
+#include "controls/ControlBase.h"
 #include "forms/StdCtrls.h"
 
 namespace controls {

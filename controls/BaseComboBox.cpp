@@ -1,4 +1,4 @@
-#include "controls/ovccmbx.h"
+#include "controls/BaseComboBox.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "controls/ovctimer.h"
+#include "controls/TimerPool.h"
 #include "forms/Forms.h"
 #include "forms/PublishedTypes.h"
 #include "forms/TypInfo.h"

@@ -1,7 +1,7 @@
 // The history box: what leaving it puts into its list, and what does not count as leaving.
 
 #include "ComboBoxFixture.h"
-#include "controls/ovchscbx.h"
+#include "controls/HistoryComboBox.h"
 
 using namespace controls;
 using forms::Bind;

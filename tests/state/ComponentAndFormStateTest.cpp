@@ -1,10 +1,10 @@
-#include "state/ovcstate.h"
+#include "state/ComponentAndFormState.h"
 
 #include <gtest/gtest.h>
 
 #include "StateTestSupport.h"
 #include "forms/StdCtrls.h"
-#include "state/ovcstore.h"
+#include "state/IniFileStore.h"
 
 using forms::Application;
 using forms::TComboBox;

@@ -1,4 +1,4 @@
-#include "app/KamdropFormUnit.h"
+#include "app/MainWindow.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
 #include "forms/TypInfo.h"
-#include "library/VexaDirectoryReader.h"
+#include "library/DirectoryReader.h"
 
 using namespace forms;
 using controls::TOvcHistoryComboBox;

@@ -2,7 +2,7 @@
 // The common base of the TOvc… components, the controller that owns the
 // shared timer pool, and the settings of a control's attached caption.
 
-#include "controls/ovctimer.h"
+#include "controls/TimerPool.h"
 #include "forms/Classes.h"
 
 namespace controls {

@@ -1,4 +1,4 @@
-#include "state/ovcstore.h"
+#include "state/IniFileStore.h"
 
 #include <gtest/gtest.h>
 

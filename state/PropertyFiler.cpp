@@ -1,4 +1,4 @@
-#include "state/ovcfiler.h"
+#include "state/PropertyFiler.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A combo box whose list holds the texts entered before, newest first.
 
-#include "controls/ovccmbx.h"
+#include "controls/BaseComboBox.h"
 
 namespace controls {
 
