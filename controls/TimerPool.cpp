@@ -68,13 +68,7 @@ LRESULT CALLBACK TOvcTimerPool::TimerWndProc(HWND window, UINT message, WPARAM w
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     } else if (message == WM_TIMER) {
         auto* pool = reinterpret_cast<TOvcTimerPool*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (pool) {
-            try {
-                pool->DoTriggers();
-            } catch (...) {
-                if (forms::Application) forms::Application->HandleException(pool);
-            }
-        }
+        if (pool) forms::Guarded([&] { pool->DoTriggers(); });
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

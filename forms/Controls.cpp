@@ -98,8 +98,8 @@ TWinControl* FindOwningControl(HWND window) {
 }
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    TWinControl* control = nullptr;
-    try {
+    return Guarded<LRESULT>(0, [&]() -> LRESULT {
+        TWinControl* control = nullptr;
         if (msg == WM_NCCREATE) {
             control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
             SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(control));
@@ -115,16 +115,13 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
             return result;
         }
         return control->Dispatch(window, msg, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException(control);
-        return 0;
-    }
+    });
 }
 
 LRESULT CALLBACK ControlSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                      DWORD_PTR data) noexcept {
     auto* control = reinterpret_cast<TWinControl*>(data);
-    try {
+    return Guarded<LRESULT>(0, [&]() -> LRESULT {
         if (msg == WM_NCDESTROY) {
             RemoveWindowSubclass(window, ControlSubclassProc, kSubclassId);
             if (control->FHandle == window) {
@@ -134,10 +131,7 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARA
             return DefSubclassProc(window, msg, wParam, lParam);
         }
         return control->Dispatch(window, msg, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException(control);
-        return 0;
-    }
+    });
 }
 
 // ---- TControl ----

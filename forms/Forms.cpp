@@ -71,11 +71,9 @@ void TCustomForm::EndLayout() {
 
 void TCustomForm::DoCreate() {
     // An error of the create event is shown; the form is made all the same.
-    try {
+    Guarded([&] {
         if (OnCreate) OnCreate(this);
-    } catch (...) {
-        if (Application) Application->HandleException(this);
-    }
+    });
 }
 
 void TCustomForm::BeforeDestruction() {
@@ -85,11 +83,9 @@ void TCustomForm::BeforeDestruction() {
 }
 
 void TCustomForm::DoDestroy() {
-    try {
+    Guarded([&] {
         if (OnDestroy) OnDestroy(this);
-    } catch (...) {
-        if (Application) Application->HandleException(this);
-    }
+    });
 }
 
 DWORD TCustomForm::FrameStyle() const {
@@ -199,7 +195,6 @@ void TCustomForm::InitializeWnd() {
     FTop = rect.top;
     FWidth = rect.right - rect.left;
     FHeight = rect.bottom - rect.top;
-    if (FPosition == poScreenCenter) CentreOnScreen();
 }
 
 void TCustomForm::DestroyWnd() {
@@ -231,7 +226,6 @@ void TCustomForm::CentreOnScreen() {
     int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     SetWindowPos(FHandle, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    FCentredAt = POINT{left, top};
 }
 
 void TCustomForm::LayoutClientSize(int& width, int& height) {
@@ -338,10 +332,9 @@ void TCustomForm::SetVisible(bool visible) {
     HandleNeeded();
     if (!FShownOnce) {
         FShownOnce = true;
-        // Centred again unless someone has placed the window since it was made (a restored position).
-        RECT rect;
-        GetWindowRect(FHandle, &rect);
-        if (FPosition == poScreenCenter && rect.left == FCentredAt.x && rect.top == FCentredAt.y) CentreOnScreen();
+        // The placement rule as it stands now: the settings may have switched it
+        // after the window was made (a restored or a damaged position).
+        if (FPosition == poScreenCenter) CentreOnScreen();
     }
     if (FWindowState == wsNormal || IsWindowVisible(FHandle))
         ShowWindow(FHandle, SW_SHOW);
@@ -516,7 +509,7 @@ namespace {
 constexpr wchar_t kApplicationClass[] = L"FormsApplication";
 
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
+    return Guarded<LRESULT>(0, [&]() -> LRESULT {
         // Closing the hidden window (taskbar or task manager) asks for the end of the loop.
         if (msg == WM_CLOSE) {
             if (Application) Application->Terminate();
@@ -530,10 +523,7 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT msg, WPARAM wParam, LPA
             return 0;
         }
         return DefWindowProcW(window, msg, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException(nullptr);
-        return 0;
-    }
+    });
 }
 
 std::wstring ModuleBaseName() {
@@ -606,6 +596,12 @@ void TApplication::SetTitle(const std::wstring& title) {
 void TApplication::Run() {
     if (FMainForm) FMainForm->Show();
     while (!FTerminated) HandleMessage();
+    // The loop may end on Terminated with the quit message still queued; left
+    // there it would end the next modal loop at once, and a message box of the
+    // shutdown (a failed last save) would close before anyone could read it.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 bool TApplication::ProcessMessage(MSG& msg) {
@@ -615,13 +611,17 @@ bool TApplication::ProcessMessage(MSG& msg) {
         FTerminated = true;
         return true;
     }
-    // Tab and Alt+letter belong to the form of the focused control before anyone else.
-    if ((msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) || msg.message == WM_SYSCHAR) {
-        auto* form = dynamic_cast<TCustomForm*>(FindControl(GetAncestor(msg.hwnd, GA_ROOT)));
-        if (form && form->IsDialogKey(msg)) return true;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    // Keys the loop handles itself run handlers outside any window procedure
+    // (Alt+letter clicks a button), so the whole step goes through the guard.
+    Guarded([&] {
+        // Tab and Alt+letter belong to the form of the focused control before anyone else.
+        if ((msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) || msg.message == WM_SYSCHAR) {
+            auto* form = dynamic_cast<TCustomForm*>(FindControl(GetAncestor(msg.hwnd, GA_ROOT)));
+            if (form && form->IsDialogKey(msg)) return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    });
     return true;
 }
 
@@ -652,6 +652,10 @@ void TApplication::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
     // A freed main form leaves the place for the next form created.
     if (operation == TOperation::opRemove && component == FMainForm) FMainForm = nullptr;
+}
+
+void ShowUncaughtError() noexcept {
+    if (Application) Application->HandleException(nullptr);
 }
 
 void TApplication::HandleException(TObject*) noexcept {

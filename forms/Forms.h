@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <exception>
 #include <string>
 
@@ -66,7 +65,8 @@ public:
 
     void Show();
     void Hide();
-    // Showing a form makes its window, centres it the first time (poScreenCenter) and activates it.
+    // Showing a form makes its window and activates it; the first time, a form
+    // whose Position is poScreenCenter then is centred.
     void SetVisible(bool visible) override;
     // Runs the close-query and close events; for the main form a close
     // ends the application's message loop.
@@ -127,7 +127,6 @@ private:
     // Client size asked for before the window exists; 0 when none.
     int FWantedClientWidth = 0, FWantedClientHeight = 0;
     bool FShownOnce = false;
-    POINT FCentredAt{LONG_MIN, LONG_MIN};
 };
 
 // The form a control lies on (the control itself for a form); nullptr when none.
@@ -199,13 +198,31 @@ extern TApplication* Application;
 // not empty and its last character is above "." in character code.
 std::wstring ErrorBoxText(const std::wstring& message);
 
-// Runs body and hands any escaping error to the application's error box.
+// Shows the error that is being handled in the application's error box; for a
+// catch block at a boundary with the platform. Does nothing without an application.
+void ShowUncaughtError() noexcept;
+
+// The one way from the platform into our code. Window procedures, the message
+// loop's own key handling, timers, hooks and shell callbacks run their work
+// through it: an error that escapes the work reaches the error box, and control
+// goes back to whichever loop called in.
 template <typename Body>
 void Guarded(Body&& body) noexcept {
     try {
         body();
     } catch (...) {
-        Application->HandleException(nullptr);
+        ShowUncaughtError();
+    }
+}
+
+// The same for work that answers the platform: onError is the answer after a failure.
+template <typename Result, typename Body>
+Result Guarded(Result onError, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        ShowUncaughtError();
+        return onError;
     }
 }
 

@@ -439,7 +439,7 @@ constexpr UINT_PTR kEditSubclassId = 0x45444954;
 LRESULT CALLBACK ComboEditSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) noexcept {
     auto* comboBox = reinterpret_cast<TCustomComboBox*>(data);
-    try {
+    return Guarded<LRESULT>(0, [&]() -> LRESULT {
         if (msg == WM_NCDESTROY) {
             RemoveWindowSubclass(window, ComboEditSubclassProc, kEditSubclassId);
             if (comboBox->FEditHandle == window) comboBox->FEditHandle = nullptr;
@@ -448,10 +448,7 @@ LRESULT CALLBACK ComboEditSubclassProc(HWND window, UINT msg, WPARAM wParam, LPA
         TMessage message{msg, wParam, lParam};
         comboBox->EditWndProc(message);
         return message.Result;
-    } catch (...) {
-        if (Application) Application->HandleException(comboBox);
-        return 0;
-    }
+    });
 }
 
 TCustomComboBox::TCustomComboBox(TComponent* owner)

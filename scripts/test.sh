@@ -1,6 +1,7 @@
 #!/bin/bash
 # The test command: installs what is missing, builds everything into build/ (Release) and runs
 # every test under Wine on a private X server. Exits with CTest's status; leaves nothing running.
+# Arguments go to CTest (scripts/test.sh -R Keyboard runs the tests whose names match).
 #   KAMDROP_BUILD_DIR   another build directory than build/
 #   CTEST_PARALLEL_LEVEL  tests at once (default 1: GUI tests share one display and its focus)
 set -euo pipefail
@@ -21,5 +22,5 @@ kamdrop_start_wineserver
 kamdrop_start_desktop_keeper
 
 status=0
-kamdrop_run ctest --test-dir "$KAMDROP_BUILD" --output-on-failure --no-tests=error || status=$?
+kamdrop_run ctest --test-dir "$KAMDROP_BUILD" --output-on-failure --no-tests=error "$@" || status=$?
 exit "$status"

@@ -38,16 +38,6 @@ void InStoreBracket(TOvcAbstractStore& store, Body&& body) {
     store.Close();
 }
 
-// A failed save or restore is shown, and the form event that ran it goes on.
-template <typename Body>
-void Reported(TObject* sender, Body&& body) {
-    try {
-        body();
-    } catch (...) {
-        if (forms::Application) forms::Application->HandleException(sender);
-    }
-}
-
 // Where a component's hook sits in a chain, the handler it kept takes its place.
 template <typename Event>
 bool Unlink(Event& slot, const Event& hook, const Event& kept) {
@@ -155,20 +145,21 @@ void TOvcAbstractState::UnhookForm() {
 
 void TOvcAbstractState::FormCreateHook(TObject* Sender) {
     if (isSaveFormCreate) isSaveFormCreate(Sender);
-    if (FActive) Reported(this, [this] { RestoreState(); });
+    // A failed restore or save is shown, and the form event that ran it goes on.
+    if (FActive) forms::Guarded([this] { RestoreState(); });
 }
 
 void TOvcAbstractState::FormCloseQueryHook(TObject* Sender, bool& CanClose) {
     if (isSaveFormCloseQuery) isSaveFormCloseQuery(Sender, CanClose);
     TCustomForm* form = OwnerForm();
-    if (CanClose && FActive && form && form->HandleAllocated()) Reported(this, [this] { SaveState(); });
+    if (CanClose && FActive && form && form->HandleAllocated()) forms::Guarded([this] { SaveState(); });
 }
 
 void TOvcAbstractState::FormDestroyHook(TObject* Sender) {
     // Only what the close did not save: a failed save is tried once more here.
     if (FActive && !isSaved) {
         isDestroying = true;
-        Reported(this, [this] { SaveState(); });
+        forms::Guarded([this] { SaveState(); });
         isDestroying = false;
     }
     if (isSaveFormDestroy) isSaveFormDestroy(Sender);

@@ -28,6 +28,18 @@ TEST(ApplicationTest, QuitMetInProcessMessagesIsKeptAsTerminated) {
     EXPECT_FALSE(Application->Terminated());
 }
 
+TEST(ApplicationTest, RunEndedByTerminateLeavesNoQuitMessageForTheShutdown) {
+    Application->ResetTerminated();
+    // As the Exit command does from inside the loop: the flag and a quit message.
+    PostMessageW(Application->Handle(), WM_CLOSE, 0, 0);
+    Application->Run();
+    EXPECT_TRUE(Application->Terminated());
+    // A message box of the shutdown (a failed last save) would end at once on a queued quit.
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    Application->ResetTerminated();
+}
+
 TEST(ApplicationTest, HandleExceptionTakesTheMessageOfTheCurrentError) {
     std::vector<std::wstring> shown;
     struct Sink {

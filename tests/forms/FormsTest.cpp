@@ -396,6 +396,26 @@ TEST_F(KeyboardTest, AltLetterClicksTheSpeedButtonOnlyWhileEnabledAndKeepsTheFoc
     EXPECT_EQ(clicks.entries.size(), 1u);
 }
 
+TEST_F(KeyboardTest, ErrorOfAHandlerReachedByTheKeyboardGoesToTheErrorBoxAndTheLoopGoesOn) {
+    struct Failing {
+        void Click(TObject*) { throw Exception(L"Invalid argument to date encode"); }
+    } failing;
+    std::vector<std::wstring> shown;
+    struct Sink {
+        std::vector<std::wstring>* shown;
+        void Show(const std::wstring& text) { shown->push_back(text); }
+    } sink{&shown};
+    Application->OnShowException = Bind<&Sink::Show>(&sink);
+    start->OnClick = Bind<&Failing::Click>(&failing);
+    // Alt+S is handled by the loop itself, not by a window procedure.
+    PressAlt(L's');
+    PressTab(false);
+    Application->OnShowException = {};
+    EXPECT_EQ(shown, std::vector<std::wstring>{L"Invalid argument to date encode."});
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_EQ(FocusedName(), L"Target") << "the loop went on with the next key";
+}
+
 TEST_F(KeyboardTest, AltLetterOfALabelFocusesItsControl) {
     PressAlt(L'o');
     EXPECT_EQ(FocusedName(), L"Target");

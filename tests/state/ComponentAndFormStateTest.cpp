@@ -188,6 +188,18 @@ TEST_F(StateTest, FileOfAnotherPixelsPerInchRestoresTheBoxesButNotThePlacement) 
     delete p.Form;
 }
 
+TEST_F(StateTest, StoredPlaceWithRightNotBeyondLeftOpensAtTheDesignedPlaceNotCentred) {
+    WriteRaw(file, L"GUI", L"PixelsPerInch", std::to_wstring(Ppi()));
+    WriteRaw(file, L"GUI", L"NormalPos", L"400,300,100,500");
+    Parts p = MakeForm([](Parts& parts) { parts.Form->SetPosition(forms::poScreenCenter); });
+    EXPECT_EQ(p.Form->Position(), forms::poDesigned);
+    p.Form->Show();
+    const RECT shown = WindowRect(p.Form->Handle());
+    EXPECT_EQ(shown.left, 100);
+    EXPECT_EQ(shown.top, 100);
+    delete p.Form;
+}
+
 TEST_F(StateTest, MinimizedWindowSavesItsNormalRectangleAndStartsNormal) {
     Parts first = MakeForm();
     first.Form->Show();
