@@ -150,10 +150,18 @@ const TPropInfo kSpeedButtonProperties[] = {
     OrdinalProperty<TSpeedButton, &TSpeedButton::Flat, &TSpeedButton::SetFlat>(L"Flat", TypeBoolean),
     OrdinalProperty<TSpeedButton, &TSpeedButton::Spacing, &TSpeedButton::SetSpacing>(L"Spacing", TypeInteger),
 };
+const TPropInfo kBitBtnProperties[] = {
+    OrdinalProperty<TBitBtn, &TBitBtn::Spacing, &TBitBtn::SetSpacing>(L"Spacing", TypeInteger),
+};
 }  // namespace
 
 const TClassInfo* TSpeedButton::ClassInfo() const {
     static const TClassInfo info{L"TSpeedButton", TWinControl::ClassInfo(), kSpeedButtonProperties};
+    return &info;
+}
+
+const TClassInfo* TBitBtn::ClassInfo() const {
+    static const TClassInfo info{L"TBitBtn", TButton::ClassInfo(), kBitBtnProperties};
     return &info;
 }
 

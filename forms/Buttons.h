@@ -1,5 +1,6 @@
 #pragma once
 #include "forms/Controls.h"
+#include "forms/StdCtrls.h"
 
 namespace forms {
 
@@ -26,6 +27,20 @@ protected:
     int FSpacing = 4;
     bool FPressed = false;
     bool FMouseInside = false;
+};
+
+// A push button that may show a glyph beside its caption; this layer draws
+// no glyph, so it shows its caption as a push button does. Spacing (the gap
+// between glyph and caption) is kept for the layout.
+class TBitBtn : public TButton {
+public:
+    using TButton::TButton;
+    const TClassInfo* ClassInfo() const override;
+    int Spacing() const { return FSpacing; }
+    void SetSpacing(int value) { FSpacing = value; }
+
+private:
+    int FSpacing = 4;
 };
 
 // The accelerator letter of a caption ("&Start" gives 'S'), 0 when none.

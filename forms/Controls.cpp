@@ -124,12 +124,14 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARA
     return Guarded<LRESULT>(0, [&]() -> LRESULT {
         if (msg == WM_NCDESTROY) {
             RemoveWindowSubclass(window, ControlSubclassProc, kSubclassId);
-            if (control->FHandle == window) {
+            if (control && control->FHandle == window) {
                 control->FHandle = nullptr;
                 control->FSubclassed = false;
             }
             return DefSubclassProc(window, msg, wParam, lParam);
         }
+        // A window its control has let go of (it is being destroyed) only passes messages on.
+        if (!control) return DefSubclassProc(window, msg, wParam, lParam);
         return control->Dispatch(window, msg, wParam, lParam);
     });
 }
@@ -293,6 +295,15 @@ void TWinControl::RecreateWnd() {
     HandleNeeded();
 }
 
+void TWinControl::BringToFront() {
+    if (FParent) {
+        auto& siblings = FParent->FControls;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+        siblings.push_back(this);
+    }
+    if (FHandle) SetWindowPos(FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void TWinControl::CreateParams(TCreateParams& params) {
     params.Caption = FText;
     params.Style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -356,8 +367,11 @@ void TWinControl::DestroyHandle() {
 
 void TWinControl::Unbind() {
     if (!FHandle) return;
+    // The subclass itself stays until the window's last message: removing it now would put
+    // the class's procedure back over any procedure installed on top of ours (an attached
+    // button's hook), which then would not see the window go.
     if (FSubclassed)
-        RemoveWindowSubclass(FHandle, ControlSubclassProc, kSubclassId);
+        SetWindowSubclass(FHandle, ControlSubclassProc, kSubclassId, 0);
     else
         SetWindowLongPtrW(FHandle, 0, 0);
     FSubclassed = false;

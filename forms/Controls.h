@@ -150,6 +150,8 @@ public:
     bool HandleAllocated() const { return FHandle != nullptr; }
     void HandleNeeded() { Handle(); }
     void RecreateWnd();
+    // In front of its siblings: last among the parent's controls, on top of their windows.
+    void BringToFront();
 
     int ControlCount() const { return static_cast<int>(FControls.size()); }
     TControl* Controls(int index) const { return FControls.at(index); }
