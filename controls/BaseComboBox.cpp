@@ -316,9 +316,82 @@ TOvcAttachedLabel* TOvcBaseComboBox::AttachedLabel() const {
     return FLabelInfo->ALabel;
 }
 
-// The attached caption follows these once it exists; while loading the settings only collect.
-void TOvcBaseComboBox::LabelChange(TObject*) {}
-void TOvcBaseComboBox::LabelAttach(TObject*, bool) {}
+// ---- The attached caption ----
+
+bool TOvcBaseComboBox::CanPositionLabel() const {
+    const TOvcAttachedLabel* label = FLabelInfo->ALabel;
+    return FLabelInfo->Visible() && label && label->Parent() && !IsLoading();
+}
+
+void TOvcBaseComboBox::LabelOffsets(int& x, int& y) const {
+    const TOvcAttachedLabel* label = FLabelInfo->ALabel;
+    x = label->Left() - FLeft;
+    y = DefaultLabelPosition == lpTopLeft ? label->Top() + label->Height() - FTop : label->Top() - FTop - FHeight;
+}
+
+void TOvcBaseComboBox::PositionLabel() {
+    if (!CanPositionLabel()) return;
+    TOvcAttachedLabel* label = FLabelInfo->ALabel;
+    const int top = DefaultLabelPosition == lpTopLeft ? FTop + FLabelInfo->OffsetY() - label->Height()
+                                                      : FTop + FHeight + FLabelInfo->OffsetY();
+    label->SetBounds(FLeft + FLabelInfo->OffsetX(), top, label->Width(), label->Height());
+}
+
+void TOvcBaseComboBox::LabelChange(TObject*) {
+    if (!IsLoading()) PositionLabel();
+}
+
+void TOvcBaseComboBox::LabelAttach(TObject*, bool value) {
+    // While loading, the caption comes from the layout and announces itself.
+    if (IsLoading()) return;
+    forms::TCustomForm* form = forms::GetParentForm(this);
+    if (!form) return;
+    FreeLabel();
+    if (!value) return;
+    auto* label = new TOvcAttachedLabel(form, this);
+    AssignLabel(label);
+    label->SetParent(FParent);
+    std::wstring name;
+    for (int number = 1;; ++number) {
+        name = Name() + L"Label" + std::to_wstring(number);
+        if (!form->FindComponent(name)) break;
+    }
+    label->SetName(name);
+    label->SetCaption(name);
+    FLabelInfo->SetOffsets(0, 0);
+    PositionLabel();
+    label->BringToFront();
+    label->SetAutoSize(false);
+}
+
+void TOvcBaseComboBox::AssignLabel(TOvcAttachedLabel* label) {
+    if (label == FLabelInfo->ALabel) return;
+    if (FLabelInfo->ALabel) RemoveFreeNotification(FLabelInfo->ALabel);
+    FLabelInfo->ALabel = label;
+    // The box hears of the caption's end whoever owns it.
+    if (label) FreeNotification(label);
+}
+
+void TOvcBaseComboBox::FreeLabel() {
+    TOvcAttachedLabel* label = FLabelInfo->ALabel;
+    AssignLabel(nullptr);
+    forms::Free(label);
+}
+
+void TOvcBaseComboBox::Notification(forms::TComponent* component, forms::TOperation operation) {
+    TCustomComboBox::Notification(component, operation);
+    if (operation != forms::TOperation::opRemove || !component || component != FLabelInfo->ALabel) return;
+    // The caption is forgotten in any case, so nothing ever reaches a freed one; while the
+    // whole form goes, the settings stay as they were.
+    FLabelInfo->ALabel = nullptr;
+    const forms::TCustomForm* form = forms::GetParentForm(this);
+    if (form && !form->IsDestroying()) FLabelInfo->FVisible = false;
+}
+
+void TOvcBaseComboBox::SetVisible(bool visible) {
+    TCustomComboBox::SetVisible(visible);
+    if (!IsLoading() && FLabelInfo->Visible() && FLabelInfo->ALabel) FLabelInfo->ALabel->SetVisible(Visible());
+}
 
 // ---- Searching ----
 
@@ -652,7 +725,26 @@ void TOvcBaseComboBox::WndProc(forms::TMessage& message) {
             message.Result = 0;
             return;
         case OM_POSITIONLABEL:
-            // The attached caption is placed here once captions can be attached.
+            // The box has moved or changed size: the caption follows, keeping its offsets.
+            if (CanPositionLabel()) {
+                int x = 0, y = 0;
+                LabelOffsets(x, y);
+                if (x != FLabelInfo->OffsetX() || y != FLabelInfo->OffsetY()) PositionLabel();
+            }
+            message.Result = 0;
+            return;
+        case OM_RECORDLABELPOSITION:
+            // The caption was placed by itself (or loaded): where it stands gives the offsets.
+            if (FLabelInfo->ALabel && FLabelInfo->ALabel->Parent()) {
+                FLabelInfo->FVisible = true;
+                int x = 0, y = 0;
+                LabelOffsets(x, y);
+                FLabelInfo->SetOffsets(x, y);
+            }
+            message.Result = 0;
+            return;
+        case OM_ASSIGNLABEL:
+            AssignLabel(reinterpret_cast<TOvcAttachedLabel*>(message.LParam));
             message.Result = 0;
             return;
         case WM_SETFOCUS:

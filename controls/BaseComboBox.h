@@ -107,7 +107,6 @@ using TMouseWheelEvent = forms::TEvent<void(forms::TObject* Sender, forms::TShif
 // Messages a box posts to itself.
 constexpr UINT OM_AFTERENTER = 0x7F08;
 constexpr UINT OM_AFTEREXIT = 0x7F09;
-constexpr UINT OM_POSITIONLABEL = 0x7F0B;
 
 // The key code of the delayed search, passed through the key-down handling.
 constexpr WORD kAutoSearchKey = 9999;
@@ -191,6 +190,8 @@ public:
     // Fails with "Label not attached" while LabelInfo is not Visible.
     TOvcAttachedLabel* AttachedLabel() const;
     TOvcLabelPosition DefaultLabelPosition = lpTopLeft;
+    // Puts the attached caption at the offsets from the box; it keeps its size.
+    void PositionLabel();
 
     // True while the row being drawn is the edit part.
     bool DrawingEdit() const { return FDrawingEdit; }
@@ -204,6 +205,8 @@ public:
     std::wstring About() const { return L"v4.08"; }
 
     void SetEnabled(bool enabled) override;
+    // The attached caption is shown and hidden with the box.
+    void SetVisible(bool visible) override;
 
     forms::TNotifyEvent AfterEnter;
     forms::TNotifyEvent AfterExit;
@@ -223,13 +226,15 @@ protected:
     void Loaded() override;
     void FontChanged() override;
     void ApplyBounds(int left, int top, int width, int height) override;
+    void Notification(forms::TComponent* component, forms::TOperation operation) override;
 
     // The box's own key handling, before OnKeyDown.
     virtual void KeyDown(WORD& key, forms::TShiftState shift);
     // MRU section rebuilt, then OnSelectionChange.
     virtual void SelectionChanged();
-    // The label settings changed or were switched on or off; the caption follows once it exists.
+    // LabelInfo's OnChange: the caption moves to the new offsets.
     void LabelChange(forms::TObject* sender);
+    // LabelInfo's OnAttach: a caption named after the box is made, or the caption is freed.
     void LabelAttach(forms::TObject* sender, bool value);
 
     // Rows of the MRU section now.
@@ -266,6 +271,12 @@ protected:
     bool FCtl3D = true;
 
 private:
+    // The caption can be placed: attached, on a parent, the box not loading.
+    bool CanPositionLabel() const;
+    // Offsets of the caption as it stands now.
+    void LabelOffsets(int& x, int& y) const;
+    void AssignLabel(TOvcAttachedLabel* label);
+    void FreeLabel();
     // Enter (fromEnter: beep, OnClick) and the delayed search: the first list row that begins with the text.
     void EnterSearch(bool fromEnter);
     void AutoSearchTimer(forms::TObject* sender, int32_t handle, uint32_t interval, int32_t elapsed);

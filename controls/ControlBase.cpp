@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "forms/Forms.h"
 #include "forms/TypInfo.h"
 
 namespace controls {
@@ -75,6 +76,60 @@ const forms::TPropInfo kLabelInfoProperties[] = {
 
 const forms::TClassInfo* TOvcLabelInfo::ClassInfo() const {
     static const forms::TClassInfo info{L"TOvcLabelInfo", nullptr, kLabelInfoProperties};
+    return &info;
+}
+
+// ---- TOvcAttachedLabel ----
+
+TOvcAttachedLabel::TOvcAttachedLabel(forms::TComponent* owner) : TLabel(owner) {}
+
+TOvcAttachedLabel::TOvcAttachedLabel(forms::TComponent* owner, forms::TWinControl* control)
+    : TOvcAttachedLabel(owner) {
+    SetControl(control);
+    SetFocusControl(control);
+}
+
+void TOvcAttachedLabel::SetControl(forms::TWinControl* value) {
+    if (value == FControl) return;
+    // The focus control may be the same component and still need its notice.
+    if (FControl && FControl != FocusControl()) RemoveFreeNotification(FControl);
+    FControl = value;
+    if (value) FreeNotification(value);
+}
+
+void TOvcAttachedLabel::SetBounds(int left, int top, int width, int height) {
+    TLabel::SetBounds(left, top, width, height);
+    NotifyControl();
+}
+
+void TOvcAttachedLabel::Loaded() {
+    TLabel::Loaded();
+    NotifyControl();
+}
+
+void TOvcAttachedLabel::Notification(forms::TComponent* component, forms::TOperation operation) {
+    TLabel::Notification(component, operation);
+    if (operation == forms::TOperation::opRemove && component == FControl) FControl = nullptr;
+}
+
+void TOvcAttachedLabel::NotifyControl() {
+    if (IsLoading() || IsDestroying() || !FControl) return;
+    forms::TCustomForm* form = nullptr;
+    for (forms::TWinControl* parent = Parent(); parent && !form; parent = parent->Parent())
+        form = dynamic_cast<forms::TCustomForm*>(parent);
+    if (!form) return;
+    for (int i = 0; i < form->ComponentCount(); ++i) {
+        if (form->Components(i) != FControl) continue;
+        // The control learns of its caption at once and takes the offsets once the caption stands still.
+        HWND window = FControl->Handle();
+        SendMessageW(window, OM_ASSIGNLABEL, 0, reinterpret_cast<LPARAM>(this));
+        PostMessageW(window, OM_RECORDLABELPOSITION, 0, 0);
+        return;
+    }
+}
+
+const forms::TClassInfo* TOvcAttachedLabel::ClassInfo() const {
+    static const forms::TClassInfo info{L"TOvcAttachedLabel", TLabel::ClassInfo(), {}};
     return &info;
 }
 

@@ -14,10 +14,7 @@
 
 namespace state {
 
-class EOvcException : public forms::Exception {
-public:
-    using forms::Exception::Exception;
-};
+using controls::EOvcException;
 
 class TOvcAbstractState : public controls::TOvcComponent {
 public:
