@@ -1,6 +1,11 @@
 #include "app/MainWindow.h"
 
 #include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
 
 #include "app/ResultMarks.h"
 #include "forms/Dialogs.h"
@@ -9,6 +14,8 @@
 #include "library/DirectoryReader.h"
 
 using namespace forms;
+using controls::TOvcAttachedButton;
+using controls::TOvcAttachedLabel;
 using controls::TOvcHistoryComboBox;
 
 TKamdropForm* KamdropForm = nullptr;
@@ -79,9 +86,9 @@ void TKamdropForm::CreateLayout() {
     TopPanel->SetParentColor(true);
     TopPanel->SetTabOrder(0);
 
-    auto makeCaption = [this](TLabel*& label, const wchar_t* name, int left, int top, int width,
+    auto makeCaption = [this](TOvcAttachedLabel*& label, const wchar_t* name, int left, int top, int width,
                               const wchar_t* caption) {
-        label = new TLabel(this);
+        label = new TOvcAttachedLabel(this);
         label->SetName(name);
         label->SetParent(TopPanel);
         label->SetAutoSize(false);
@@ -122,26 +129,37 @@ void TKamdropForm::CreateLayout() {
     };
     makeField(OvcHistoryComboBoxDirTarget, L"OvcHistoryComboBoxDirTarget", 0, 55, 265, 10, -1, 2);
     makeField(OvcHistoryComboBoxDirSource, L"OvcHistoryComboBoxDirSource", 0, 15, 265, 10, -1, 0);
-    makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 181, 20, 0, 4);
+    // Its right edge at the panel's, so its whole drop-down button shows.
+    makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 174, 20, 0, 4);
     OvcHistoryComboBoxLabel->SetAnchors(akLeft | akTop | akRight);
     OvcHistoryComboBoxLabel->SetDropDownCount(20);
     OvcHistoryComboBoxLabel->SetMaxLength(50);
+    OvcHistoryComboBoxLabel->OnKeyPress = Bind<&TKamdropForm::HandleValidateInput>(this);
 
-    HistoryComboBoxDirSourceLabel1->SetFocusControl(OvcHistoryComboBoxDirSource);
-    HistoryComboBoxDirTargetLabel1->SetFocusControl(OvcHistoryComboBoxDirTarget);
-    HistoryComboBoxLabelLabel1->SetFocusControl(OvcHistoryComboBoxLabel);
+    auto attachCaption = [](TOvcAttachedLabel* label, TOvcHistoryComboBox* box) {
+        label->SetFocusControl(box);
+        label->SetControl(box);
+    };
+    attachCaption(HistoryComboBoxDirSourceLabel1, OvcHistoryComboBoxDirSource);
+    attachCaption(HistoryComboBoxDirTargetLabel1, OvcHistoryComboBoxDirTarget);
+    attachCaption(HistoryComboBoxLabelLabel1, OvcHistoryComboBoxLabel);
 
-    auto makeBrowseButton = [this](TButton*& button, const wchar_t* name, int top, int tabOrder) {
-        button = new TButton(this);
+    auto makeBrowseButton = [this](TOvcAttachedButton*& button, const wchar_t* name, int top, int tabOrder,
+                                   TOvcHistoryComboBox* box) {
+        button = new TOvcAttachedButton(this);
         button->SetName(name);
         button->SetParent(TopPanel);
         button->SetBounds(268, top, 20, 19);
         button->SetCaption(L"...");
+        button->SetSpacing(6);
         button->SetTabOrder(tabOrder);
         button->SetTabStop(false);
+        button->SetAttachedControl(box);
+        button->SetSeparation(3);
+        button->OnClick = Bind<&TKamdropForm::HandleSelectDirectory>(this);
     };
-    makeBrowseButton(OvcAttachedButtonSource, L"OvcAttachedButtonSource", 15, 1);
-    makeBrowseButton(OvcAttachedButtonTarget, L"OvcAttachedButtonTarget", 55, 3);
+    makeBrowseButton(OvcAttachedButtonSource, L"OvcAttachedButtonSource", 15, 1, OvcHistoryComboBoxDirSource);
+    makeBrowseButton(OvcAttachedButtonTarget, L"OvcAttachedButtonTarget", 55, 3, OvcHistoryComboBoxDirTarget);
 
     FilesListBox = new TListBox(this);
     FilesListBox->SetName(L"FilesListBox");
@@ -191,6 +209,7 @@ void TKamdropForm::CreateLayout() {
     PopupMenu = new TPopupMenu(this);
     PopupMenu->SetName(L"PopupMenu");
     makeItem(ClearMenuItem, L"ClearMenuItem", L"&Clear history");
+    ClearMenuItem->OnClick = Bind<&TKamdropForm::HandleClearHistory>(this);
     PopupMenu->Items().Add(ClearMenuItem);
     for (TOvcHistoryComboBox* box : {OvcHistoryComboBoxDirSource, OvcHistoryComboBoxDirTarget, OvcHistoryComboBoxLabel})
         box->SetPopupMenu(PopupMenu);
@@ -221,6 +240,186 @@ void TKamdropForm::HandleFormDestroy(TObject*) {
 }
 
 void TKamdropForm::HandleExitClick(TObject*) { Close(); }
+
+// ---- Commands ----
+
+void TKamdropForm::HandleSelectDirectory(TObject* Sender) {
+    TOvcHistoryComboBox* box = nullptr;
+    const wchar_t* caption = nullptr;
+    if (Sender == OvcAttachedButtonSource) {
+        box = OvcHistoryComboBoxDirSource;
+        caption = L"Select input directory on camera";
+    } else if (Sender == OvcAttachedButtonTarget) {
+        box = OvcHistoryComboBoxDirTarget;
+        caption = L"Select output directory on harddisk";
+    } else {
+        return;
+    }
+    std::wstring value = box->Text();
+    // A cancelled browser leaves the field as the user typed it, even when it names no directory.
+    if (BrowseForDirectory(caption, value)) {
+        if (SendMessageW(box->Handle(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(value.c_str())) == CB_ERR)
+            box->Items().Add(value);
+        box->SetText(value);
+    }
+    OvcComponentState->UpdateStoredProperties();
+    OvcComponentState->SaveState();
+}
+
+void TKamdropForm::HandleValidateInput(TObject* Sender, wchar_t& Key) {
+    switch (Key) {
+        case L' ':
+        case L'*':
+        case L'.':
+        case L'?':
+        case L'\\':
+            Key = Sender == OvcHistoryComboBoxLabel ? L'_' : 0;
+            break;
+        default:
+            break;
+    }
+}
+
+void TKamdropForm::HandleClearHistory(TObject*) {
+    // The popup menu belongs to the three fields only.
+    if (auto* box = dynamic_cast<TOvcHistoryComboBox*>(PopupMenu->PopupComponent())) box->Clear();
+}
+
+// ---- The folder browser ----
+
+namespace {
+
+// The starting directory, handed to the browser's callback.
+class TSelectDirCallback {
+public:
+    explicit TSelectDirCallback(std::wstring directory) : FDirectory(std::move(directory)) {}
+    const std::wstring& Directory() const { return FDirectory; }
+
+private:
+    std::wstring FDirectory;
+};
+
+void CentreOnMainFormMonitor(HWND window) {
+    TCustomForm* mainForm = Application ? Application->MainForm() : nullptr;
+    HWND mainWindow = mainForm && mainForm->HandleAllocated() ? mainForm->Handle() : window;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const RECT& area = monitor.rcMonitor;
+    const int x = area.left + ((area.right - area.left) - (rect.right - rect.left)) / 2;
+    const int y = area.top + ((area.bottom - area.top) - (rect.bottom - rect.top)) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+int CALLBACK SelectDirCallback(HWND window, UINT message, LPARAM, LPARAM data) noexcept {
+    if (message != BFFM_INITIALIZED) return 0;
+    Guarded([&] {
+        CentreOnMainFormMonitor(window);
+        const std::wstring& directory = reinterpret_cast<TSelectDirCallback*>(data)->Directory();
+        if (directory.empty()) return;
+        // The shell occasionally loses the first selection (seen under Wine); a second one holds.
+        for (int i = 0; i < 2; ++i)
+            SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(directory.c_str()));
+    });
+    return 0;
+}
+
+// The visible, enabled top-level windows of the program are disabled while the scope lasts.
+class DisabledTaskWindows {
+public:
+    DisabledTaskWindows() {
+        EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&FWindows));
+        for (HWND window : FWindows) EnableWindow(window, FALSE);
+    }
+    ~DisabledTaskWindows() {
+        for (HWND window : FWindows)
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+    }
+    DisabledTaskWindows(const DisabledTaskWindows&) = delete;
+    DisabledTaskWindows& operator=(const DisabledTaskWindows&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM data) noexcept {
+        if (IsWindowVisible(window) && IsWindowEnabled(window))
+            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+        return TRUE;
+    }
+    std::vector<HWND> FWindows;
+};
+
+// No critical-error box from the system (a drive without its medium) while the scope lasts.
+class FailCriticalErrors {
+public:
+    FailCriticalErrors() : FPrevious(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~FailCriticalErrors() { SetErrorMode(FPrevious); }
+    FailCriticalErrors(const FailCriticalErrors&) = delete;
+    FailCriticalErrors& operator=(const FailCriticalErrors&) = delete;
+
+private:
+    UINT FPrevious;
+};
+
+// The new-style browser needs OLE on this thread.
+class OleScope {
+public:
+    OleScope() : FInitialized(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleScope() {
+        if (FInitialized) OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+private:
+    bool FInitialized;
+};
+
+struct ShellMemory {
+    IMalloc* Allocator;
+    void* Block;
+    ~ShellMemory() {
+        if (Block) Allocator->Free(Block);
+    }
+};
+
+}  // namespace
+
+bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory) {
+    if (!DirectoryExists(Directory)) Directory.clear();
+    OleScope ole;
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
+    std::unique_ptr<IMalloc, void (*)(IMalloc*)> allocatorHolder(allocator, [](IMalloc* a) { a->Release(); });
+    ShellMemory buffer{allocator, allocator->Alloc(MAX_PATH * sizeof(wchar_t))};
+    if (!buffer.Block) return false;
+    auto* path = static_cast<wchar_t*>(buffer.Block);
+    path[0] = 0;
+
+    auto callback = std::make_unique<TSelectDirCallback>(Directory);
+    BROWSEINFOW info{};
+    info.hwndOwner = Application->Handle();
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = path;
+    info.lpszTitle = Caption.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    info.lpfn = SelectDirCallback;
+    info.lParam = reinterpret_cast<LPARAM>(callback.get());
+    PIDLIST_ABSOLUTE chosen = nullptr;
+    {
+        DisabledTaskWindows disabled;
+        FailCriticalErrors errorMode;
+        chosen = SHBrowseForFolderW(&info);
+    }
+    callback.reset();
+    if (!chosen) return false;
+    ShellMemory list{allocator, chosen};
+    // Only file-system folders can be chosen; one without a path counts as nothing chosen.
+    if (!SHGetPathFromIDListW(chosen, path)) return false;
+    Directory = path;
+    return true;
+}
 
 // ---- The release run ----
 

@@ -1,8 +1,11 @@
 #pragma once
-// The main window: three fields, Start, the results list and the release run.
+// The main window: three fields with their captions and "..." buttons, Start,
+// the results list, the release run and the window's commands.
 
 #include <string>
 
+#include "controls/AttachedButton.h"
+#include "controls/ControlBase.h"
 #include "controls/HistoryComboBox.h"
 #include "forms/Buttons.h"
 #include "forms/ComCtrls.h"
@@ -35,11 +38,11 @@ public:
     state::TOvcIniFileStore* OvcIniFileStore = nullptr;
     controls::TOvcHistoryComboBox* OvcHistoryComboBoxDirSource = nullptr;
     controls::TOvcHistoryComboBox* OvcHistoryComboBoxLabel = nullptr;
-    forms::TLabel* HistoryComboBoxDirSourceLabel1 = nullptr;
-    forms::TLabel* HistoryComboBoxDirTargetLabel1 = nullptr;
-    forms::TLabel* HistoryComboBoxLabelLabel1 = nullptr;
-    forms::TButton* OvcAttachedButtonSource = nullptr;
-    forms::TButton* OvcAttachedButtonTarget = nullptr;
+    controls::TOvcAttachedLabel* HistoryComboBoxDirSourceLabel1 = nullptr;
+    controls::TOvcAttachedLabel* HistoryComboBoxDirTargetLabel1 = nullptr;
+    controls::TOvcAttachedLabel* HistoryComboBoxLabelLabel1 = nullptr;
+    controls::TOvcAttachedButton* OvcAttachedButtonSource = nullptr;
+    controls::TOvcAttachedButton* OvcAttachedButtonTarget = nullptr;
     forms::TMenuItem* AboutMenuItem = nullptr;
     forms::TSpeedButton* StartButton = nullptr;
     forms::TPopupMenu* PopupMenu = nullptr;
@@ -53,6 +56,13 @@ public:
     void HandleFormDestroy(forms::TObject* Sender);
     void HandleStartButtonClick(forms::TObject* Sender);
     void HandleExitClick(forms::TObject* Sender);
+    // A "..." button: the folder browser for its field; a chosen folder goes into the field
+    // and its history; the three fields are saved at once, also when the browser was cancelled.
+    void HandleSelectDirectory(forms::TObject* Sender);
+    // The label field's typed characters: a blank, "*", ".", "?" and "\" become "_".
+    void HandleValidateInput(forms::TObject* Sender, wchar_t& Key);
+    // "&Clear history": the field the popup menu was opened on loses its text and history.
+    void HandleClearHistory(forms::TObject* Sender);
     void HandleFilesListBoxDrawItem(forms::TWinControl* Control, int Index, const RECT& Rect,
                                     forms::TOwnerDrawState State);
 
@@ -74,6 +84,13 @@ private:
 };
 
 extern TKamdropForm* KamdropForm;
+
+// The shell's folder browser with Caption above its tree, centred on the main
+// window's monitor and starting at Directory when that names an existing
+// directory. True when a folder was chosen with OK: Directory is then its path
+// (a drive root with its trailing "\"). False when cancelled or not shown:
+// Directory is then the starting directory, empty when there was none.
+bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory);
 
 // The file date: the last-write time in local time at the 2-second step of a
 // DOS date-time. Fails with "Invalid argument to date encode" when it cannot be read.

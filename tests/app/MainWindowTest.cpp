@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DialogWatcher.h"
 #include "KamdropTestForm.h"
 #include "app/ResultMarks.h"
 
@@ -84,6 +85,47 @@ TEST(MainWindowTest, FieldsAreHistoryBoxesAndTheLabelBoxTakesAtMostFiftyCharacte
     form->OvcHistoryComboBoxLabel->SetFocus();
     for (int i = 0; i < 60; ++i) SendMessageW(form->OvcHistoryComboBoxLabel->EditHandle(), WM_CHAR, L'a' + i % 26, 1);
     EXPECT_EQ(form->OvcHistoryComboBoxLabel->Text().size(), 50u);
+    forms::Free(form);
+}
+
+TEST(MainWindowTest, CaptionsAndButtonsStandBesideTheirFieldsAndTheLabelFieldFitsItsPanel) {
+    auto* form = new TTestKamdropForm(Application);
+    form->Show();
+    PumpMessagesFor(30);
+    auto bounds = [](const TControl* control) {
+        return Format(L"%d,%d,%d,%d", control->Left(), control->Top(), control->Width(), control->Height());
+    };
+    const struct {
+        controls::TOvcHistoryComboBox* box;
+        controls::TOvcAttachedLabel* caption;
+        const wchar_t* captionBounds;
+    } captions[] = {
+        {form->OvcHistoryComboBoxDirSource, form->HistoryComboBoxDirSourceLabel1, L"0,1,221,13"},
+        {form->OvcHistoryComboBoxDirTarget, form->HistoryComboBoxDirTargetLabel1, L"0,41,241,13"},
+        {form->OvcHistoryComboBoxLabel, form->HistoryComboBoxLabelLabel1, L"300,2,141,13"},
+    };
+    for (const auto& c : captions) {
+        SCOPED_TRACE(testing::Message() << c.caption->Caption());
+        EXPECT_EQ(c.box->AttachedLabel(), c.caption);
+        EXPECT_EQ(c.caption->Control(), c.box);
+        EXPECT_EQ(bounds(c.caption), c.captionBounds);
+    }
+    EXPECT_EQ(bounds(form->OvcAttachedButtonSource), L"268,15,20,19");
+    EXPECT_EQ(bounds(form->OvcAttachedButtonTarget), L"268,55,20,19");
+    EXPECT_EQ(form->OvcAttachedButtonSource->AttachedControl(), form->OvcHistoryComboBoxDirSource);
+    EXPECT_EQ(form->OvcAttachedButtonTarget->AttachedControl(), form->OvcHistoryComboBoxDirTarget);
+    EXPECT_EQ(form->OvcAttachedButtonSource->Caption(), L"...");
+    EXPECT_FALSE(form->OvcAttachedButtonSource->TabStop());
+
+    // The label field's drop-down button lies wholly inside the panel, and the field keeps its anchors.
+    controls::TOvcHistoryComboBox* label = form->OvcHistoryComboBoxLabel;
+    EXPECT_EQ(label->Left() + label->Width(), form->TopPanel->ClientWidth());
+    EXPECT_EQ(label->Anchors(), akLeft | akTop | akRight);
+    RECT field, panel;
+    GetWindowRect(label->Handle(), &field);
+    GetClientRect(form->TopPanel->Handle(), &panel);
+    MapWindowPoints(form->TopPanel->Handle(), nullptr, reinterpret_cast<POINT*>(&panel), 2);
+    EXPECT_LE(field.right, panel.right);
     forms::Free(form);
 }
 
