@@ -328,15 +328,18 @@ int CALLBACK SelectDirCallback(HWND window, UINT message, LPARAM, LPARAM data) n
 }
 
 // The visible, enabled top-level windows of the program are disabled while the scope lasts.
+// The window that was active gets the activation back at the end: while the browser closes
+// every window of the program is still disabled, so the system cannot give it back itself.
 class DisabledTaskWindows {
 public:
-    DisabledTaskWindows() {
+    DisabledTaskWindows() : FActive(GetActiveWindow()) {
         EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&FWindows));
         for (HWND window : FWindows) EnableWindow(window, FALSE);
     }
     ~DisabledTaskWindows() {
         for (HWND window : FWindows)
             if (IsWindow(window)) EnableWindow(window, TRUE);
+        if (FActive && IsWindow(FActive) && IsWindowVisible(FActive)) SetActiveWindow(FActive);
     }
     DisabledTaskWindows(const DisabledTaskWindows&) = delete;
     DisabledTaskWindows& operator=(const DisabledTaskWindows&) = delete;
@@ -347,6 +350,7 @@ private:
             reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
         return TRUE;
     }
+    HWND FActive;
     std::vector<HWND> FWindows;
 };
 

@@ -6,6 +6,7 @@
 
 #include "KamdropDriver.h"
 #include "TempTree.h"
+#include "tests/state/StateTestSupport.h"
 
 namespace {
 
@@ -63,6 +64,40 @@ TEST_F(EndToEndTest, ClosingDuringARunLetsTheRunFinishFirst) {
         swprintf(name, 64, L"out\\2023-04-01_Spring_%02d.jpg", i);
         EXPECT_TRUE(tree.Exists(name)) << name;
     }
+}
+
+TEST_F(EndToEndTest, FolderChosenWithItsButtonClearedHistoryAndFilteredLabelReachTheSettingsFile) {
+    using Lines = std::vector<std::wstring>;
+    ASSERT_TRUE(StartKamdrop(L""));
+    const std::wstring in = tree.Path(L"in"), out = tree.Path(L"out"), ini = tree.Path(L"program\\Kamdrop.ini");
+
+    // The output field names a folder, so the browser starts there and OK chooses it.
+    kamdrop->PostBrowseClick(1);
+    HWND browser = kamdrop->WaitForFolderBrowser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(kamdrop->MainWindow()));
+    ASSERT_TRUE(kamdrop->PressDialogButton(browser, IDOK));
+    EXPECT_EQ(kamdrop->FieldText(1), out);
+    EXPECT_EQ(kamdrop->FieldRows(1), Lines{out});
+    // Saved at once, while the program still runs.
+    EXPECT_EQ(RawValue(ini, L"Kamdrop", L"OvcHistoryComboBoxDirTarget.Text"), out);
+
+    // Leaving the input field for the button entered its text into its history; Clear history empties both.
+    EXPECT_EQ(kamdrop->FieldRows(0), Lines{in});
+    ASSERT_TRUE(kamdrop->ChooseFromPopupMenu(0, L'c'));
+    EXPECT_EQ(kamdrop->FieldText(0), L"");
+    EXPECT_TRUE(kamdrop->FieldRows(0).empty());
+    EXPECT_EQ(kamdrop->FieldRows(1), Lines{out});
+
+    for (wchar_t c : {L'A', L' ', L'*', L'b'}) kamdrop->TypeChar(2, c);
+    EXPECT_EQ(kamdrop->FieldText(2), L"A__b");
+
+    ASSERT_TRUE(kamdrop->Exit());
+    EXPECT_EQ(RawValue(ini, L"Kamdrop", L"OvcHistoryComboBoxDirSource.Text"), L"");
+    EXPECT_TRUE(SectionLines(ini, L"Kamdrop.OvcHistoryComboBoxDirSource.Items").empty());
+    EXPECT_EQ(RawValue(ini, L"Kamdrop", L"OvcHistoryComboBoxDirTarget.Text"), out);
+    EXPECT_EQ(SectionLines(ini, L"Kamdrop.OvcHistoryComboBoxDirTarget.Items"), (Lines{L"Count=1", L"Item0=" + out}));
+    EXPECT_EQ(RawValue(ini, L"Kamdrop", L"OvcHistoryComboBoxLabel.Text"), L"A__b");
 }
 
 }  // namespace

@@ -199,3 +199,89 @@ bool KamdropDriver::Close(DWORD timeoutMs) {
 }
 
 void KamdropDriver::PostStartClick() { PostMessageW(StartButton(), BM_CLICK, 0, 0); }
+
+namespace {
+struct TopLevelSearch {
+    DWORD ProcessId;
+    const wchar_t* ClassName;
+    HWND Found = nullptr;
+};
+BOOL CALLBACK FindTopLevelOfClass(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (processId == search->ProcessId && IsWindowVisible(window) && wcscmp(name, search->ClassName) == 0) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool CentredOnMonitorOf(HWND window, HWND reference) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(reference, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const RECT& area = monitor.rcMonitor;
+    return rect.left == area.left + (area.right - area.left - (rect.right - rect.left)) / 2 &&
+           rect.top == area.top + (area.bottom - area.top - (rect.bottom - rect.top)) / 2;
+}
+}  // namespace
+
+HWND KamdropDriver::FindTopLevel(const wchar_t* className) const {
+    TopLevelSearch search{FProcess.dwProcessId, className};
+    EnumWindows(FindTopLevelOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+HWND KamdropDriver::FieldEdit(int field) const { return FindWindowExW(Field(field), nullptr, L"Edit", nullptr); }
+
+void KamdropDriver::PostBrowseClick(int field) { PostMessageW(FindChild(L"Button", field), BM_CLICK, 0, 0); }
+
+HWND KamdropDriver::WaitForFolderBrowser(DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    do {
+        HWND browser = FindTopLevel(L"#32770");
+        if (browser && CentredOnMonitorOf(browser, FMainWindow)) {
+            // The starting folder is selected right after the browser is placed.
+            Sleep(200);
+            return browser;
+        }
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+bool KamdropDriver::PressDialogButton(HWND dialog, int id, DWORD timeoutMs) const {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    const DWORD start = GetTickCount();
+    while (IsWindow(dialog)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+bool KamdropDriver::ChooseFromPopupMenu(int field, wchar_t accelerator, DWORD timeoutMs) const {
+    HWND edit = FieldEdit(field);
+    // (-1, -1): from the keyboard, so the menu opens below the middle of the field.
+    PostMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(-1, -1));
+    const DWORD start = GetTickCount();
+    HWND menu = nullptr;
+    while (!(menu = FindTopLevel(L"#32768"))) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    // The menu's own loop reads the keys of the program's queue.
+    PostMessageW(menu, WM_CHAR, accelerator, 1);
+    while (IsWindowVisible(menu)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+void KamdropDriver::TypeChar(int field, wchar_t c) const { SendMessageW(FieldEdit(field), WM_CHAR, c, 1); }

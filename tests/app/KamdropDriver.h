@@ -34,6 +34,20 @@ public:
     std::wstring StatusText() const;
     int RowCount() const;
 
+    // Posts a click of a field's "..." button (0 input, 1 output); the folder browser it opens
+    // is modal, so the click returns at once.
+    void PostBrowseClick(int field);
+    // The program's folder browser once its callback has placed it (centred on the main
+    // window's monitor) and chosen the starting folder; nullptr after the timeout.
+    HWND WaitForFolderBrowser(DWORD timeoutMs = 10000) const;
+    // Presses a button of a dialog (IDOK, IDCANCEL) and waits until the dialog is gone.
+    bool PressDialogButton(HWND dialog, int id, DWORD timeoutMs = 10000) const;
+    // Opens a field's popup menu as the keyboard's menu key does and chooses the item with
+    // the accelerator letter; false when no menu showed.
+    bool ChooseFromPopupMenu(int field, wchar_t accelerator, DWORD timeoutMs = 10000) const;
+    // A character typed into a field's edit part.
+    void TypeChar(int field, wchar_t c) const;
+
     // Peak memory of the program so far, in bytes (peak working set).
     SIZE_T PeakWorkingSet() const;
     // Chooses "E&xit" on the menu bar and waits for the process to end; false after the timeout.
@@ -45,6 +59,9 @@ public:
     bool WaitForExit(DWORD timeoutMs);
 
 private:
+    // A visible top-level window of the program with the class name, nullptr when none.
+    HWND FindTopLevel(const wchar_t* className) const;
+    HWND FieldEdit(int field) const;
     HWND FindChild(const wchar_t* className, int orderByPosition) const;
     HWND StartButton() const;
     HWND Field(int index) const;

@@ -137,6 +137,7 @@ TEST_F(MainWindowCommandsTest, ChosenFolderGoesIntoTheFieldAndItsHistoryAndAllFi
     EXPECT_FALSE(browser->MainWindowEnabled);
     EXPECT_EQ(browser->ErrorMode & SEM_FAILCRITICALERRORS, static_cast<UINT>(SEM_FAILCRITICALERRORS));
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(GetActiveWindow(), form->Handle());
     EXPECT_EQ(errorModeAfter, 0u);
 
     EXPECT_EQ(form->OvcHistoryComboBoxDirSource->Text(), photos);
