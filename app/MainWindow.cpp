@@ -506,7 +506,7 @@ void TKamdropForm::ReleaseFiles() {
         const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
                                                     OvcHistoryComboBoxLabel->Text(), dayCounter, source);
         const bool moved =
-            !target.empty() && MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
+            !target.empty() && MoveToTarget(source, target);
 
         TStrings& rows = FilesListBox->Items();
         rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
@@ -515,6 +515,19 @@ void TKamdropForm::ReleaseFiles() {
         Repaint();
         Application->ProcessMessages();
     }
+}
+
+bool MoveToTarget(const std::wstring& Source, const std::wstring& Target) {
+    if (MoveFileExW(Source.c_str(), Target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
+    // A copy to another volume that broke off (the volume is full, the medium
+    // went) can leave a partly written target behind, which would pass for a
+    // filed photo. It is ours only when the source is still there and the move
+    // did not fail on a target that existed before.
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS &&
+        GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
+        DeleteFileW(Target.c_str());
+    return false;
 }
 
 std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day, const std::wstring& Label,

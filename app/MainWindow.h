@@ -99,6 +99,10 @@ forms::TDateTime GetFileDate(const std::wstring& FileName);
 // Comparator for the file queue: ascending file date, read from disk at every call.
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
 
+// Moves Source to Target (copying across volumes, written through, never over an
+// existing file). A failed move leaves the source and no partly written target.
+bool MoveToTarget(const std::wstring& Source, const std::wstring& Target);
+
 // The new full path of Source: output directory, "yyyy-mm-dd", "_", label,
 // the day counter ("_0n" below 10) and the lower-cased extension. Empty when
 // the name would not be a single file name inside the output directory

@@ -12,6 +12,7 @@ KAMDROP_XVFB_PID=""
 KAMDROP_WINESERVER_PID=""
 KAMDROP_WINEPREFIX=""
 KAMDROP_CHILD_PID=""
+KAMDROP_SMALL_VOLUME_DIR=""
 
 kamdrop_say() { echo "$(basename "$0"): $*" >&2; }
 kamdrop_fail() { kamdrop_say "$*"; exit 1; }
@@ -132,6 +133,17 @@ kamdrop_start_desktop_keeper() {
   kamdrop_say "the desktop keeper did not report ready: tests will be slower"
 }
 
+# A file system of 1 MiB for the test of a volume that fills up during a move. Only where the
+# machine lets us mount one (root with the right to mount); the test is skipped otherwise.
+kamdrop_make_small_volume() {
+  local dir=$KAMDROP_TMP/small-volume
+  mkdir -p "$dir"
+  if mount -t tmpfs -o size=1m kamdrop-small "$dir" 2>/dev/null; then
+    KAMDROP_SMALL_VOLUME_DIR=$dir
+    export KAMDROP_SMALL_VOLUME=$dir
+  fi
+}
+
 # Wine processes of our prefix that survived the server's shutdown.
 kamdrop_prefix_processes() {
   local dir pid exe
@@ -174,6 +186,9 @@ kamdrop_cleanup() {
   if [ -n "$KAMDROP_XVFB_PID" ]; then
     kill -TERM "$KAMDROP_XVFB_PID" 2>/dev/null
     kamdrop_wait_gone "$KAMDROP_XVFB_PID" 5 || kill -KILL "$KAMDROP_XVFB_PID" 2>/dev/null
+  fi
+  if [ -n "$KAMDROP_SMALL_VOLUME_DIR" ]; then
+    umount "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null || umount -l "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null
   fi
   rm -rf "$KAMDROP_TMP"
 }

@@ -20,6 +20,7 @@ kamdrop_start_xvfb
 kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix" unmanaged
 kamdrop_start_wineserver
 kamdrop_start_desktop_keeper
+kamdrop_make_small_volume
 
 status=0
 kamdrop_run ctest --test-dir "$KAMDROP_BUILD" --output-on-failure --no-tests=error "$@" || status=$?

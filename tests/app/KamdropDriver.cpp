@@ -62,6 +62,12 @@ KamdropDriver::KamdropDriver(const std::wstring& exePath, const std::wstring& wo
 }
 
 KamdropDriver::~KamdropDriver() {
+    if (FRunThread) {
+        // A run still going ends with the program.
+        if (FProcess.hProcess) TerminateProcess(FProcess.hProcess, 1);
+        WaitForSingleObject(FRunThread, 5000);
+        CloseHandle(FRunThread);
+    }
     if (FProcess.hProcess) {
         if (WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(FProcess.hProcess, 1);
@@ -285,3 +291,108 @@ bool KamdropDriver::ChooseFromPopupMenu(int field, wchar_t accelerator, DWORD ti
 }
 
 void KamdropDriver::TypeChar(int field, wchar_t c) const { SendMessageW(FieldEdit(field), WM_CHAR, c, 1); }
+
+namespace {
+DWORD WINAPI ClickAndWait(LPVOID button) {
+    SendMessageW(static_cast<HWND>(button), BM_CLICK, 0, 0);
+    return 0;
+}
+
+struct MessageBoxSearch {
+    DWORD ProcessId;
+    HWND Found = nullptr;
+};
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<MessageBoxSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    // A message box has a static text; the folder browser has none.
+    if (processId == search->ProcessId && IsWindowVisible(window) && wcscmp(name, L"#32770") == 0 &&
+        !KamdropDriver::MessageBoxText(window).empty()) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK TakeStaticText(HWND window, LPARAM param) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    std::wstring text = KamdropDriver::WindowText(window);
+    if (_wcsicmp(name, L"Static") == 0 && !text.empty()) {
+        *reinterpret_cast<std::wstring*>(param) = text;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+void KamdropDriver::StartRun() {
+    if (FRunThread) CloseHandle(FRunThread);
+    FRunThread = CreateThread(nullptr, 0, ClickAndWait, StartButton(), 0, nullptr);
+}
+
+bool KamdropDriver::WaitForRun(DWORD timeoutMs) {
+    if (!FRunThread || WaitForSingleObject(FRunThread, timeoutMs) != WAIT_OBJECT_0) return false;
+    CloseHandle(FRunThread);
+    FRunThread = nullptr;
+    return true;
+}
+
+void KamdropDriver::PressAlt(wchar_t letter) {
+    const LPARAM alt = 1 | (1 << 29);
+    PostMessageW(FMainWindow, WM_SYSKEYDOWN, VK_MENU, alt);
+    PostMessageW(FMainWindow, WM_SYSCHAR, letter, alt);
+    PostMessageW(FMainWindow, WM_KEYUP, VK_MENU, 1 | (3u << 30));
+}
+
+int KamdropDriver::ProgressPosition() const {
+    return static_cast<int>(SendMessageW(FindChild(PROGRESS_CLASSW, 0), PBM_GETPOS, 0, 0));
+}
+
+void KamdropDriver::Suspend() { SuspendThread(FProcess.hThread); }
+void KamdropDriver::Resume() { ResumeThread(FProcess.hThread); }
+
+bool KamdropDriver::Responds(DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(FMainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+bool KamdropDriver::Running() const { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT; }
+
+std::vector<KamdropDriver::Row> KamdropDriver::Rows() const {
+    HWND list = FindChild(L"ListBox", 0);
+    std::vector<Row> rows;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        text.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        rows.push_back(Row{text, SendMessageW(list, LB_GETITEMDATA, i, 0)});
+    }
+    return rows;
+}
+
+HWND KamdropDriver::WaitForMessageBox(DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    do {
+        MessageBoxSearch search{FProcess.dwProcessId};
+        EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
+        if (search.Found) return search.Found;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+std::wstring KamdropDriver::WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring KamdropDriver::MessageBoxText(HWND box) {
+    std::wstring text;
+    EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}

@@ -48,6 +48,33 @@ public:
     // A character typed into a field's edit part.
     void TypeChar(int field, wchar_t c) const;
 
+    // Clicks Start from a thread of the test and returns at once; the click
+    // returns when the whole release is over (WaitForRun), so the test can act meanwhile.
+    void StartRun();
+    // Waits for the release started by StartRun; false after the timeout.
+    bool WaitForRun(DWORD timeoutMs = 60000);
+    // Alt+letter as the keyboard gives it to the program (the loop handles it, no window procedure).
+    void PressAlt(wchar_t letter);
+    // The progress bar's position: the number of the file being moved.
+    int ProgressPosition() const;
+    // Holds the program's user-interface thread still while the test changes the disk under it.
+    void Suspend();
+    void Resume();
+    // The window answers a message within timeoutMs.
+    bool Responds(DWORD timeoutMs = 5000) const;
+    bool Running() const;
+    struct Row {
+        std::wstring Text;
+        // 0 moved (check mark), 1 not moved (cross).
+        LRESULT Mark;
+    };
+    std::vector<Row> Rows() const;
+    // A message box of the program (caption, text) once one is shown; nullptr after the timeout.
+    HWND WaitForMessageBox(DWORD timeoutMs = 20000) const;
+    static std::wstring WindowText(HWND window);
+    // The message of a message box: the text of its static control that carries text.
+    static std::wstring MessageBoxText(HWND box);
+
     // Peak memory of the program so far, in bytes (peak working set).
     SIZE_T PeakWorkingSet() const;
     // Chooses "E&xit" on the menu bar and waits for the process to end; false after the timeout.
@@ -68,6 +95,7 @@ private:
     void SetField(int index, const std::wstring& text);
 
     PROCESS_INFORMATION FProcess{};
+    HANDLE FRunThread = nullptr;
     HWND FMainWindow = nullptr;
 };
 
