@@ -54,11 +54,7 @@ LRESULT CALLBACK AttachedControlWindowProc(HWND window, UINT msg, WPARAM wParam,
     }
     if (TOvcAttachedButton* button = hook->Button) {
         // An error of the button is shown; the control's message has completed all the same.
-        try {
-            button->ControlWindowProc(msg, result);
-        } catch (...) {
-            if (forms::Application) forms::Application->HandleException(button);
-        }
+        forms::Guarded([&] { button->ControlWindowProc(msg, result); });
     }
     return result;
 }
