@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "forms/TypInfo.h"
 
 namespace forms {
@@ -90,6 +92,132 @@ void TProgressBar::SetStep(int step) {
     if (FHandle) SendMessageW(FHandle, PBM_SETSTEP, step, 0);
 }
 
+// ---- TPageControl ----
+
+TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
+    FWidth = 289;
+    FHeight = 193;
+    FTabStop = true;
+}
+
+TPageControl::~TPageControl() {
+    DestroyHandle();
+    for (TTabSheet* page : FPages) page->FPageControl = nullptr;
+}
+
+void TPageControl::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
+    params.WinClassName = WC_TABCONTROLW;
+    params.Style |= WS_CLIPCHILDREN;
+    if (FStyle == tsButtons) params.Style |= TCS_BUTTONS;
+    if (FStyle == tsFlatButtons) params.Style |= TCS_BUTTONS | TCS_FLATBUTTONS;
+    params.ExStyle |= WS_EX_CONTROLPARENT;
+}
+
+void TPageControl::InitializeWnd() {
+    for (int i = 0; i < PageCount(); ++i) {
+        std::wstring caption = FPages[i]->Caption();
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption.data();
+        SendMessageW(FHandle, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+    auto active = std::find(FPages.begin(), FPages.end(), FActivePage);
+    if (active != FPages.end()) SendMessageW(FHandle, TCM_SETCURSEL, active - FPages.begin(), 0);
+}
+
+void TPageControl::SetStyle(TTabStyle style) {
+    if (style == FStyle) return;
+    FStyle = style;
+    RecreateWnd();
+}
+
+void TPageControl::AdjustClientRect(RECT& rect) {
+    if (FHandle) {
+        SendMessageW(FHandle, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&rect));
+        return;
+    }
+    // Before there is a window: room for one row of tabs.
+    rect.left += 4;
+    rect.top += 24;
+    rect.right = std::max(rect.left, rect.right - 4);
+    rect.bottom = std::max(rect.top, rect.bottom - 4);
+}
+
+void TPageControl::SetActivePage(TTabSheet* page) {
+    if (page && page->FPageControl != this) return;
+    FActivePage = page;
+    for (TTabSheet* other : FPages) other->SetVisible(other == page);
+    auto active = std::find(FPages.begin(), FPages.end(), page);
+    if (FHandle) SendMessageW(FHandle, TCM_SETCURSEL, active == FPages.end() ? -1 : active - FPages.begin(), 0);
+}
+
+void TPageControl::InsertPage(TTabSheet* page) {
+    FPages.push_back(page);
+    if (FHandle) {
+        std::wstring caption = page->Caption();
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption.data();
+        SendMessageW(FHandle, TCM_INSERTITEMW, FPages.size() - 1, reinterpret_cast<LPARAM>(&item));
+    }
+    // The first page shows; the others wait behind their tabs.
+    if (!FActivePage)
+        SetActivePage(page);
+    else
+        page->SetVisible(false);
+}
+
+void TPageControl::RemovePage(TTabSheet* page) {
+    auto found = std::find(FPages.begin(), FPages.end(), page);
+    if (found == FPages.end()) return;
+    if (FHandle) SendMessageW(FHandle, TCM_DELETEITEM, found - FPages.begin(), 0);
+    FPages.erase(found);
+    if (FActivePage == page) SetActivePage(FPages.empty() ? nullptr : FPages.front());
+}
+
+void TPageControl::UpdateTab(TTabSheet* page) {
+    auto found = std::find(FPages.begin(), FPages.end(), page);
+    if (!FHandle || found == FPages.end()) return;
+    std::wstring caption = page->Caption();
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    SendMessageW(FHandle, TCM_SETITEMW, found - FPages.begin(), reinterpret_cast<LPARAM>(&item));
+}
+
+void TPageControl::WndProc(TMessage& message) {
+    if (message.Msg == CN_BASE + WM_NOTIFY) {
+        if (reinterpret_cast<NMHDR*>(message.LParam)->code == static_cast<UINT>(TCN_SELCHANGE)) {
+            int index = static_cast<int>(SendMessageW(FHandle, TCM_GETCURSEL, 0, 0));
+            if (index >= 0 && index < PageCount()) SetActivePage(FPages[index]);
+        }
+        message.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(message);
+}
+
+// ---- TTabSheet ----
+
+TTabSheet::TTabSheet(TComponent* owner) : TWinControl(owner) { FAlign = alClient; }
+
+TTabSheet::~TTabSheet() {
+    if (FPageControl) FPageControl->RemovePage(this);
+}
+
+void TTabSheet::SetPageControl(TPageControl* pageControl) {
+    if (pageControl == FPageControl) return;
+    if (FPageControl) FPageControl->RemovePage(this);
+    FPageControl = pageControl;
+    SetParent(pageControl);
+    if (pageControl) pageControl->InsertPage(this);
+}
+
+void TTabSheet::TextChanged() {
+    if (FPageControl) FPageControl->UpdateTab(this);
+}
+
 namespace {
 const TPropInfo kStatusBarProperties[] = {
     StringProperty<TStatusBar, &TStatusBar::SimpleText, &TStatusBar::SetSimpleText>(L"SimpleText"),
@@ -109,6 +237,16 @@ const TClassInfo* TStatusBar::ClassInfo() const {
 
 const TClassInfo* TProgressBar::ClassInfo() const {
     static const TClassInfo info{L"TProgressBar", TWinControl::ClassInfo(), kProgressBarProperties};
+    return &info;
+}
+
+const TClassInfo* TPageControl::ClassInfo() const {
+    static const TClassInfo info{L"TPageControl", TWinControl::ClassInfo(), {}};
+    return &info;
+}
+
+const TClassInfo* TTabSheet::ClassInfo() const {
+    static const TClassInfo info{L"TTabSheet", TWinControl::ClassInfo(), {}};
     return &info;
 }
 

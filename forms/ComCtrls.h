@@ -40,4 +40,55 @@ protected:
     int FMin = 0, FMax = 100, FPosition = 0, FStep = 10;
 };
 
+class TTabSheet;
+enum TTabStyle { tsTabs, tsButtons, tsFlatButtons };
+
+// Pages behind tabs: the tab of the active page is selected and only that page shows.
+class TPageControl : public TWinControl {
+public:
+    explicit TPageControl(TComponent* owner);
+    ~TPageControl() override;
+    const TClassInfo* ClassInfo() const override;
+    int PageCount() const { return static_cast<int>(FPages.size()); }
+    TTabSheet* Pages(int index) const { return FPages.at(index); }
+    TTabSheet* ActivePage() const { return FActivePage; }
+    void SetActivePage(TTabSheet* page);
+    TTabStyle Style() const { return FStyle; }
+    void SetStyle(TTabStyle style);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void InitializeWnd() override;
+    void WndProc(TMessage& message) override;
+    // The pages fill the display area beside the tabs.
+    void AdjustClientRect(RECT& rect) override;
+
+private:
+    friend class TTabSheet;
+    void InsertPage(TTabSheet* page);
+    void RemovePage(TTabSheet* page);
+    void UpdateTab(TTabSheet* page);
+
+    std::vector<TTabSheet*> FPages;
+    TTabSheet* FActivePage = nullptr;
+    TTabStyle FStyle = tsTabs;
+};
+
+// One page of a page control; its caption is the text of its tab.
+class TTabSheet : public TWinControl {
+public:
+    explicit TTabSheet(TComponent* owner);
+    ~TTabSheet() override;
+    const TClassInfo* ClassInfo() const override;
+    TPageControl* PageControl() const { return FPageControl; }
+    void SetPageControl(TPageControl* pageControl);
+
+protected:
+    void TextChanged() override;
+
+private:
+    friend class TPageControl;
+    TPageControl* FPageControl = nullptr;
+};
+
 }  // namespace forms

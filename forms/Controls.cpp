@@ -324,11 +324,18 @@ void TWinControl::CreateWnd() {
     TCreateParams params;
     CreateParams(params);
     CreateWindowHandle(params);
+    if (FParent) FParent->LowerChildrenBeneathSiblings();
     SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), FALSE);
     InitializeWnd();
     AlignControls();
     for (TControl* control : std::vector<TControl*>(FControls))
         if (auto* child = dynamic_cast<TWinControl*>(control)) child->HandleNeeded();
+}
+
+void TWinControl::LowerChildrenBeneathSiblings() {
+    for (TControl* control : FControls)
+        if (auto* child = dynamic_cast<TWinControl*>(control); child && child->FHandle && child->LiesBeneathSiblings())
+            SetWindowPos(child->FHandle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& params) {
@@ -530,6 +537,23 @@ void TWinControl::WndProc(TMessage& message) {
         case WM_CONTEXTMENU:
             if (HandleInputMessage(message)) return;
             break;
+        case WM_MOUSEMOVE:
+            if (OnMouseMove) {
+                TShiftState shift = KeyboardShiftState() & (ssShift | ssAlt | ssCtrl);
+                if (message.WParam & MK_LBUTTON) shift |= ssLeft;
+                if (message.WParam & MK_RBUTTON) shift |= ssRight;
+                if (message.WParam & MK_MBUTTON) shift |= ssMiddle;
+                OnMouseMove(this, shift, GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam));
+            }
+            break;
+        case WM_SETCURSOR:
+            if (FCursor != crDefault && reinterpret_cast<HWND>(message.WParam) == FHandle &&
+                LOWORD(message.LParam) == HTCLIENT) {
+                ::SetCursor(LoadCursorW(nullptr, FCursor == crHandPoint ? IDC_HAND : IDC_ARROW));
+                message.Result = TRUE;
+                return;
+            }
+            break;
         case CN_BASE + WM_CTLCOLORMSGBOX:
         case CN_BASE + WM_CTLCOLOREDIT:
         case CN_BASE + WM_CTLCOLORLISTBOX:
@@ -576,6 +600,12 @@ bool TWinControl::DoKeyDown(WORD& key, TShiftState shift) {
 }
 
 bool TWinControl::DoKeyPress(wchar_t& key) {
+    // With key preview the form sees the key first and may change or swallow it.
+    TCustomForm* form = GetParentForm(this);
+    if (form && form != this && form->KeyPreview() && form->OnKeyPress) {
+        form->OnKeyPress(form, key);
+        if (key == 0) return true;
+    }
     if (OnKeyPress) OnKeyPress(this, key);
     return key == 0;
 }
@@ -796,6 +826,7 @@ void TWinControl::AlignControls() {
         int width = 0, height = 0;
         LayoutClientSize(width, height);
         RECT rest{0, 0, width, height};
+        AdjustClientRect(rest);
         std::vector<TControl*> tops, bottoms, lefts, rights, clients;
         for (TControl* control : FControls) {
             if (control->FAlign == alNone) {

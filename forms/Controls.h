@@ -26,6 +26,11 @@ TShiftState KeyboardShiftState();
 
 using TKeyEvent = TEvent<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TEvent<void(TObject* Sender, wchar_t& Key)>;
+using TMouseMoveEvent = TEvent<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+
+// The mouse pointer over a control: its own or the window class's (crDefault).
+using TCursor = int;
+constexpr TCursor crDefault = 0, crArrow = -2, crHandPoint = -21;
 
 // A window message decoded once near the window procedure; handlers read
 // the typed fields and set Result.
@@ -89,6 +94,12 @@ public:
     TPopupMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(TPopupMenu* menu);
 
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor cursor) { FCursor = cursor; }
+    // A text kept with the control; this layer shows no tooltips.
+    const std::wstring& Hint() const { return FHint; }
+    void SetHint(const std::wstring& hint) { FHint = hint; }
+
     // Repaints now.
     virtual void Repaint();
     virtual void Invalidate();
@@ -102,6 +113,7 @@ public:
     bool IsShowingAndEnabled() const;
 
     TNotifyEvent OnClick;
+    TMouseMoveEvent OnMouseMove;
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;
@@ -133,6 +145,8 @@ protected:
     TColor FColor = clBtnFace;
     bool FParentColor = false;
     TPopupMenu* FPopupMenu = nullptr;
+    TCursor FCursor = crDefault;
+    std::wstring FHint;
     // Distances from the parent's right and bottom edges when anchored there.
     int FAnchorRight = 0, FAnchorBottom = 0;
 };
@@ -239,6 +253,11 @@ protected:
     virtual void DoExit();
     // Position and show/hide the children after a size change.
     virtual void AlignControls();
+    // Narrows the area that aligned children share (a panel's bevels).
+    virtual void AdjustClientRect(RECT& rect) { (void)rect; }
+    // Pictures and shapes are drawn on their parent's surface: their windows stay beneath every sibling.
+    virtual bool LiesBeneathSiblings() const { return false; }
+    void LowerChildrenBeneathSiblings();
 
     void FontChanged() override;
     void ColorChanged() override;

@@ -20,7 +20,35 @@ void TPanel::SetBevelOuter(TPanelBevel bevel) {
     if (bevel == FBevelOuter) return;
     FBevelOuter = bevel;
     Invalidate();
+    AlignControls();
 }
+
+void TPanel::SetBevelInner(TPanelBevel bevel) {
+    if (bevel == FBevelInner) return;
+    FBevelInner = bevel;
+    Invalidate();
+    AlignControls();
+}
+
+void TPanel::AdjustClientRect(RECT& rect) {
+    int bevels = (FBevelOuter != bvNone ? 1 : 0) + (FBevelInner != bvNone ? 1 : 0);
+    InflateRect(&rect, -bevels, -bevels);
+}
+
+namespace {
+void DrawBevel(HDC dc, RECT& rect, TPanelBevel bevel) {
+    if (bevel == bvNone) return;
+    DrawEdge(dc, &rect, bevel == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+    InflateRect(&rect, -1, -1);
+}
+
+// The brush of the control's parent: pictures and shapes are drawn on the parent's surface.
+HBRUSH ParentBrush(TControl& control, GdiObject<HBRUSH>& brush) {
+    TColor color = control.Parent() ? control.Parent()->Color() : control.Color();
+    brush.Reset(CreateSolidBrush(ColorToRGB(color)));
+    return brush.Get();
+}
+}  // namespace
 
 void TPanel::WndProc(TMessage& message) {
     if (message.Msg == WM_PAINT) {
@@ -28,8 +56,9 @@ void TPanel::WndProc(TMessage& message) {
         HDC dc = BeginPaint(FHandle, &paint);
         RECT client;
         GetClientRect(FHandle, &client);
-        if (FBevelOuter == bvRaised) DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
-        if (FBevelOuter == bvLowered) DrawEdge(dc, &client, BDR_SUNKENOUTER, BF_RECT);
+        RECT bevel = client;
+        DrawBevel(dc, bevel, FBevelOuter);
+        DrawBevel(dc, bevel, FBevelInner);
         if (!FText.empty()) {
             ScopedSelect font(dc, FFont.Handle());
             SetBkMode(dc, TRANSPARENT);
@@ -49,10 +78,80 @@ void TPanel::WndProc(TMessage& message) {
     TWinControl::WndProc(message);
 }
 
+// ---- TImage ----
+
+TImage::TImage(TComponent* owner) : TWinControl(owner) {
+    FWidth = 105;
+    FHeight = 105;
+    FPicture.OnChange = Bind<&TImage::HandlePictureChange>(this);
+}
+
+void TImage::SetCenter(bool value) {
+    if (value == FCenter) return;
+    FCenter = value;
+    Invalidate();
+}
+
+void TImage::HandlePictureChange(TObject*) { Invalidate(); }
+
+void TImage::WndProc(TMessage& message) {
+    if (message.Msg == WM_ERASEBKGND) {
+        message.Result = 1;
+        return;
+    }
+    if (message.Msg == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(FHandle, &paint);
+        RECT client;
+        GetClientRect(FHandle, &client);
+        GdiObject<HBRUSH> brush;
+        FillRect(dc, &client, ParentBrush(*this, brush));
+        int x = FCenter ? (client.right - FPicture.Width()) / 2 : 0;
+        int y = FCenter ? (client.bottom - FPicture.Height()) / 2 : 0;
+        FPicture.Draw(dc, x, y);
+        EndPaint(FHandle, &paint);
+        message.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(message);
+}
+
+// ---- TShape ----
+
+TShape::TShape(TComponent* owner) : TWinControl(owner) {
+    FWidth = 65;
+    FHeight = 65;
+}
+
+void TShape::WndProc(TMessage& message) {
+    if (message.Msg == WM_ERASEBKGND) {
+        message.Result = 1;
+        return;
+    }
+    if (message.Msg == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(FHandle, &paint);
+        RECT client;
+        GetClientRect(FHandle, &client);
+        GdiObject<HBRUSH> brush;
+        FillRect(dc, &client, ParentBrush(*this, brush));
+        {
+            ScopedSelect pen(dc, FPen.Handle());
+            ScopedSelect fill(dc, FBrush.Handle());
+            Rectangle(dc, client.left, client.top, client.right, client.bottom);
+        }
+        EndPaint(FHandle, &paint);
+        message.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(message);
+}
+
 namespace {
 const std::wstring_view kBevelNames[] = {L"bvNone", L"bvLowered", L"bvRaised"};
 const TTypeInfo kBevelType{tkEnumeration, L"TPanelBevel", kBevelNames};
 const TPropInfo kPanelProperties[] = {
+    OrdinalProperty<TPanel, &TPanel::BevelInner, &TPanel::SetBevelInner>(L"BevelInner", kBevelType),
     OrdinalProperty<TPanel, &TPanel::BevelOuter, &TPanel::SetBevelOuter>(L"BevelOuter", kBevelType),
     OrdinalProperty<TPanel, &TPanel::BorderWidth, &TPanel::SetBorderWidth>(L"BorderWidth", TypeInteger),
     StringProperty<TPanel, &TPanel::Caption, &TPanel::SetCaption>(L"Caption"),
@@ -61,6 +160,16 @@ const TPropInfo kPanelProperties[] = {
 
 const TClassInfo* TPanel::ClassInfo() const {
     static const TClassInfo info{L"TPanel", TWinControl::ClassInfo(), kPanelProperties};
+    return &info;
+}
+
+const TClassInfo* TImage::ClassInfo() const {
+    static const TClassInfo info{L"TImage", TWinControl::ClassInfo(), {}};
+    return &info;
+}
+
+const TClassInfo* TShape::ClassInfo() const {
+    static const TClassInfo info{L"TShape", TWinControl::ClassInfo(), {}};
     return &info;
 }
 

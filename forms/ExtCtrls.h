@@ -1,22 +1,64 @@
 #pragma once
+// Panels, pictures and shapes.
+
 #include "forms/Controls.h"
 
 namespace forms {
 
 enum TPanelBevel { bvNone, bvLowered, bvRaised };
 
-// A plain container window.
+// A plain container window with up to two one-pixel bevels, the outer one
+// drawn first; aligned children share the area inside them.
 class TPanel : public TWinControl {
 public:
     explicit TPanel(TComponent* owner);
     const TClassInfo* ClassInfo() const override;
     TPanelBevel BevelOuter() const { return FBevelOuter; }
     void SetBevelOuter(TPanelBevel bevel);
+    TPanelBevel BevelInner() const { return FBevelInner; }
+    void SetBevelInner(TPanelBevel bevel);
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
+    void AdjustClientRect(RECT& rect) override;
     TPanelBevel FBevelOuter = bvRaised;
+    TPanelBevel FBevelInner = bvNone;
+};
+
+// A picture. Like every control drawn on its parent's surface, it lies
+// beneath its windowed siblings.
+class TImage : public TWinControl {
+public:
+    explicit TImage(TComponent* owner);
+    const TClassInfo* ClassInfo() const override;
+    TBitmap& Picture() { return FPicture; }
+    // Shown at its own size in the middle of the control instead of at the top-left corner.
+    bool Center() const { return FCenter; }
+    void SetCenter(bool value);
+
+protected:
+    bool LiesBeneathSiblings() const override { return true; }
+    void WndProc(TMessage& message) override;
+    void HandlePictureChange(TObject* sender);
+    TBitmap FPicture;
+    bool FCenter = false;
+};
+
+// A rectangle outlined with Pen (inside its frame) and filled with Brush;
+// like a picture it lies beneath its windowed siblings.
+class TShape : public TWinControl {
+public:
+    explicit TShape(TComponent* owner);
+    const TClassInfo* ClassInfo() const override;
+    TPen& Pen() { return FPen; }
+    TBrush& Brush() { return FBrush; }
+
+protected:
+    bool LiesBeneathSiblings() const override { return true; }
+    void WndProc(TMessage& message) override;
+    TPen FPen;
+    TBrush FBrush;
 };
 
 }  // namespace forms

@@ -7,6 +7,7 @@
 
 #include "forms/Menus.h"
 #include "forms/PublishedTypes.h"
+#include "forms/StdCtrls.h"
 
 namespace forms {
 
@@ -29,6 +30,17 @@ bool BroadcastDialogChar(TWinControl* parent, wchar_t letter) {
             if (BroadcastDialogChar(container, letter)) return true;
     }
     return false;
+}
+
+TButton* FindDefaultButton(TWinControl* parent) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* control = parent->Controls(i);
+        if (auto* button = dynamic_cast<TButton*>(control); button && button->Default() && button->IsShowingAndEnabled())
+            return button;
+        if (auto* container = dynamic_cast<TWinControl*>(control))
+            if (TButton* found = FindDefaultButton(container)) return found;
+    }
+    return nullptr;
 }
 }  // namespace
 
@@ -118,6 +130,8 @@ DWORD TCustomForm::FrameExStyle() const {
     DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
     if (FBorderStyle == bsDialog) exStyle |= WS_EX_DLGMODALFRAME;
     if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) exStyle |= WS_EX_TOOLWINDOW;
+    if (FAlphaBlend) exStyle |= WS_EX_LAYERED;
+    if (FFormStyle == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
     return exStyle;
 }
 
@@ -129,7 +143,9 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
     DWORD style = static_cast<DWORD>(GetWindowLongW(FHandle, GWL_STYLE));
     SetWindowLongW(FHandle, GWL_STYLE, static_cast<LONG>(FrameStyle() | (style & kept)));
     DWORD exStyle = static_cast<DWORD>(GetWindowLongW(FHandle, GWL_EXSTYLE));
-    SetWindowLongW(FHandle, GWL_EXSTYLE, static_cast<LONG>(FrameExStyle() | (exStyle & WS_EX_APPWINDOW)));
+    // Topmost is a place in the z-order that SetWindowLong cannot give or take: it stays as it is.
+    DWORD keptEx = exStyle & (WS_EX_APPWINDOW | WS_EX_TOPMOST);
+    SetWindowLongW(FHandle, GWL_EXSTYLE, static_cast<LONG>((FrameExStyle() & ~WS_EX_TOPMOST) | keptEx));
     SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -177,6 +193,8 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 }
 
 void TCustomForm::InitializeWnd() {
+    // A layered window shows nothing until its alpha value has been given.
+    ApplyAlphaBlend();
     if (FMenu) {
         ::SetMenu(FHandle, FMenu->Handle());
         FMenu->SetWindow(FHandle);
@@ -204,6 +222,33 @@ void TCustomForm::DestroyWnd() {
         ::SetMenu(FHandle, nullptr);
         FMenu->SetWindow(nullptr);
     }
+}
+
+void TCustomForm::SetFormStyle(TFormStyle style) {
+    if (style == FFormStyle) return;
+    FFormStyle = style;
+    if (FHandle)
+        SetWindowPos(FHandle, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TCustomForm::SetAlphaBlend(bool value) {
+    if (value == FAlphaBlend) return;
+    FAlphaBlend = value;
+    if (!FHandle) return;
+    DWORD exStyle = static_cast<DWORD>(GetWindowLongW(FHandle, GWL_EXSTYLE));
+    SetWindowLongW(FHandle, GWL_EXSTYLE, static_cast<LONG>(value ? exStyle | WS_EX_LAYERED : exStyle & ~WS_EX_LAYERED));
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::SetAlphaBlendValue(BYTE value) {
+    if (value == FAlphaBlendValue) return;
+    FAlphaBlendValue = value;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::ApplyAlphaBlend() {
+    if (FHandle && FAlphaBlend) SetLayeredWindowAttributes(FHandle, 0, FAlphaBlendValue, LWA_ALPHA);
 }
 
 void TCustomForm::ApplyClientSize() {
@@ -405,7 +450,25 @@ bool TCustomForm::IsDialogKey(const MSG& msg) {
         CharUpperBuffW(&letter, 1);
         return BroadcastDialogChar(this, letter);
     }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        // A control that takes Enter itself (a multi-line edit) keeps it.
+        LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+        TButton* button = EnterButton();
+        if (!button) return false;
+        button->Click();
+        return true;
+    }
     return false;
+}
+
+TButton* TCustomForm::EnterButton() {
+    // Only a form with a default button answers Enter, as a dialog does.
+    TButton* fallback = FindDefaultButton(this);
+    if (!fallback) return nullptr;
+    auto* focused = dynamic_cast<TButton*>(FindOwningControl(GetFocus()));
+    if (focused && GetParentForm(focused) == this && focused->IsShowingAndEnabled()) return focused;
+    return fallback;
 }
 
 void TCustomForm::WndProc(TMessage& message) {
@@ -457,6 +520,12 @@ void TCustomForm::WndProc(TMessage& message) {
             return;
         }
         case WM_ACTIVATE:
+            if (LOWORD(message.WParam) == WA_INACTIVE && OnDeactivate && !FDestroyRaised) {
+                // lParam is the window that becomes active: only a form of this application counts.
+                HWND other = reinterpret_cast<HWND>(message.LParam);
+                auto* form = other ? dynamic_cast<TCustomForm*>(FindControl(GetAncestor(other, GA_ROOT))) : nullptr;
+                if (form && form != this) OnDeactivate(this);
+            }
             if (LOWORD(message.WParam) != WA_INACTIVE && !HIWORD(message.WParam)) {
                 // Back to the control that had the focus, or the first one in tab order.
                 if (!FActiveControl || !FActiveControl->CanFocus()) FActiveControl = FindNextControl(nullptr, true, true);
@@ -614,8 +683,9 @@ bool TApplication::ProcessMessage(MSG& msg) {
     // Keys the loop handles itself run handlers outside any window procedure
     // (Alt+letter clicks a button), so the whole step goes through the guard.
     Guarded([&] {
-        // Tab and Alt+letter belong to the form of the focused control before anyone else.
-        if ((msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) || msg.message == WM_SYSCHAR) {
+        // Tab, Enter and Alt+letter belong to the form of the focused control before anyone else.
+        if ((msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_RETURN)) ||
+            msg.message == WM_SYSCHAR) {
             auto* form = dynamic_cast<TCustomForm*>(FindControl(GetAncestor(msg.hwnd, GA_ROOT)));
             if (form && form->IsDialogKey(msg)) return;
         }

@@ -13,6 +13,7 @@ namespace forms {
 
 class TMainMenu;
 class TCustomForm;
+class TButton;
 
 enum TPosition { poDesigned, poScreenCenter };
 enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
@@ -21,6 +22,7 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
+enum TFormStyle { fsNormal, fsStayOnTop };
 
 using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
@@ -63,6 +65,21 @@ public:
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* control);
 
+    // The form sees every typed character before the focused control (OnKeyPress).
+    bool KeyPreview() const { return FKeyPreview; }
+    void SetKeyPreview(bool value) { FKeyPreview = value; }
+    // fsStayOnTop keeps the window above the windows of other programs.
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle style);
+    // The window's opacity (0 invisible, 255 opaque) as a layered window while AlphaBlend is on.
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool value);
+    BYTE AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(BYTE value);
+    // 0 (mrNone) while the form is up; a button's result or another value ends a wait for it.
+    int ModalResult() const { return FModalResult; }
+    void SetModalResult(int value) { FModalResult = value; }
+
     void Show();
     void Hide();
     // Showing a form makes its window and activates it; the first time, a form
@@ -77,13 +94,15 @@ public:
     // Raises the destroy event while the whole form still exists.
     void BeforeDestruction() override;
 
-    // Handles Tab and Alt+letter for the controls of this form; true when used.
+    // Handles Tab, Alt+letter and Enter (the default button) for the controls of this form; true when used.
     virtual bool IsDialogKey(const MSG& msg);
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TCloseQueryEvent OnCloseQuery;
     TCloseEvent OnClose;
+    // Another form of the application has become the active window; switching to another program does not count.
+    TNotifyEvent OnDeactivate;
 
 protected:
     // Ends the layout read: Loaded for every owned component in creation
@@ -109,6 +128,11 @@ protected:
     TMainMenu* FMenu = nullptr;
     TWinControl* FActiveControl = nullptr;
     bool FDestroyRaised = false;
+    bool FKeyPreview = false;
+    TFormStyle FFormStyle = fsNormal;
+    bool FAlphaBlend = false;
+    BYTE FAlphaBlendValue = 255;
+    int FModalResult = 0;
 
 private:
     friend class TWinControl;
@@ -116,6 +140,9 @@ private:
     void SetFocusedControl(TWinControl* control);
     void ControlGone(TWinControl* control);
     void ApplyClientSize();
+    void ApplyAlphaBlend();
+    // The button that Enter presses: the focused push button, else the showing default one.
+    TButton* EnterButton();
     void CentreOnScreen();
     int ConstrainedWidth(int width) const;
     int ConstrainedHeight(int height) const;

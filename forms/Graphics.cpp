@@ -1,5 +1,7 @@
 #include "forms/Graphics.h"
 
+#include <algorithm>
+
 #include "forms/PublishedTypes.h"
 
 namespace forms {
@@ -8,6 +10,15 @@ COLORREF ColorToRGB(TColor color) {
     // Every system colour is negative; clNone (0x1FFFFFFF) is not one.
     if (color < 0) return GetSysColor(color & 0xFF);
     return static_cast<COLORREF>(color) & 0x00FFFFFF;
+}
+
+int ScreenPixelsPerInch() {
+    int pixels = 96;
+    if (HDC screen = GetDC(nullptr)) {
+        pixels = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    return pixels;
 }
 
 // ---- TFont ----
@@ -57,6 +68,10 @@ void TFont::SetStyle(TFontStyles style) {
     Changed();
 }
 
+int TFont::Size() const { return -MulDiv(FHeight, 72, ScreenPixelsPerInch()); }
+
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
+
 HFONT TFont::Handle() const {
     if (!FHandle) {
         FHandle.Reset(CreateFontW(FHeight, 0, 0, 0, (FStyle & fsBold) ? FW_BOLD : FW_NORMAL, (FStyle & fsItalic) != 0,
@@ -92,6 +107,54 @@ const TPropInfo kFontProperties[] = {
 const TClassInfo* TFont::ClassInfo() const {
     static const TClassInfo info{L"TFont", nullptr, kFontProperties};
     return &info;
+}
+
+// ---- TPen ----
+
+void TPen::SetColor(TColor color) {
+    if (color == FColor) return;
+    FColor = color;
+    FHandle.Reset();
+}
+
+void TPen::SetWidth(int width) {
+    if (width == FWidth) return;
+    FWidth = width;
+    FHandle.Reset();
+}
+
+HPEN TPen::Handle() const {
+    if (!FHandle) FHandle.Reset(CreatePen(PS_INSIDEFRAME, FWidth, ColorToRGB(FColor)));
+    return FHandle.Get();
+}
+
+// ---- TBitmap ----
+
+void TBitmap::SetPixels(int width, int height, const std::vector<uint32_t>& pixels) {
+    if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height)
+        throw Exception(L"The picture's pixels do not match its size");
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) throw Exception(Format(L"Cannot make a picture of %d x %d pixels", width, height));
+    std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
+    FHandle = std::move(bitmap);
+    FWidth = width;
+    FHeight = height;
+    if (OnChange) OnChange(nullptr);
+}
+
+void TBitmap::Draw(HDC dc, int x, int y) const {
+    if (!FHandle) return;
+    MemoryDC source(CreateCompatibleDC(dc));
+    ScopedSelect picture(source.Get(), FHandle.Get());
+    BitBlt(dc, x, y, FWidth, FHeight, source.Get(), 0, 0, SRCCOPY);
 }
 
 // ---- TBrush ----

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "forms/Classes.h"
 #include "forms/Handles.h"
@@ -16,7 +17,8 @@ namespace forms {
 using TColor = int32_t;
 constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000u);
 constexpr TColor clBlack = 0x000000, clNavy = 0x800000, clGreen = 0x008000, clRed = 0x0000FF,
-                 clWhite = 0xFFFFFF, clMaroon = 0x000080, clBlue = 0xFF0000, clNone = 0x1FFFFFFF;
+                 clWhite = 0xFFFFFF, clMaroon = 0x000080, clBlue = 0xFF0000, clGray = 0x808080,
+                 clSilver = 0xC0C0C0, clNone = 0x1FFFFFFF;
 constexpr TColor clWindow = clSystemColor | COLOR_WINDOW;
 constexpr TColor clWindowText = clSystemColor | COLOR_WINDOWTEXT;
 constexpr TColor clBtnFace = clSystemColor | COLOR_BTNFACE;
@@ -29,6 +31,9 @@ constexpr TColor clGrayText = clSystemColor | COLOR_GRAYTEXT;
 constexpr TColor clHotLight = clSystemColor | COLOR_HOTLIGHT;
 
 COLORREF ColorToRGB(TColor color);
+
+// The screen's logical pixels per inch, which turn a font's points into pixels.
+int ScreenPixelsPerInch();
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = uint8_t;
@@ -43,6 +48,9 @@ public:
     void SetName(const std::wstring& name);
     int Height() const { return FHeight; }
     void SetHeight(int height);
+    // The height in points at the screen's pixels per inch.
+    int Size() const;
+    void SetSize(int points);
     TColor Color() const { return FColor; }
     void SetColor(TColor color);
     TFontStyles Style() const { return FStyle; }
@@ -61,6 +69,40 @@ private:
     TColor FColor = clWindowText;
     TFontStyles FStyle = 0;
     mutable GdiObject<HFONT> FHandle;
+};
+
+class TPen {
+public:
+    TColor Color() const { return FColor; }
+    void SetColor(TColor color);
+    int Width() const { return FWidth; }
+    void SetWidth(int width);
+    // A pen whose lines stay inside the frame of the shape they outline.
+    HPEN Handle() const;
+
+private:
+    TColor FColor = clBlack;
+    int FWidth = 1;
+    mutable GdiObject<HPEN> FHandle;
+};
+
+// A picture of 32-bit pixels held as a device-independent bitmap.
+class TBitmap {
+public:
+    // Pixels row by row from the top, each 0x00RRGGBB.
+    void SetPixels(int width, int height, const std::vector<uint32_t>& pixels);
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    bool Empty() const { return !FHandle; }
+    HBITMAP Handle() const { return FHandle.Get(); }
+    // Draws the picture at its own size with its top-left corner at x, y.
+    void Draw(HDC dc, int x, int y) const;
+
+    TNotifyEvent OnChange;
+
+private:
+    int FWidth = 0, FHeight = 0;
+    GdiObject<HBITMAP> FHandle;
 };
 
 class TBrush {

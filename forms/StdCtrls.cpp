@@ -227,7 +227,66 @@ void TLabel::CreateParams(TCreateParams& params) {
     TWinControl::CreateParams(params);
     params.WinClassName = L"STATIC";
     // SS_NOTIFY: a label takes clicks (OnClick) instead of passing them to its parent.
-    params.Style |= SS_LEFTNOWORDWRAP | SS_NOTIFY;
+    params.Style |= SS_NOTIFY;
+    // The static control cannot centre wrapped text vertically: such a label draws itself.
+    if (FLayout != tlTop)
+        params.Style |= SS_OWNERDRAW;
+    else if (FAlignment == taRightJustify)
+        params.Style |= SS_RIGHT;
+    else if (FAlignment == taCenter)
+        params.Style |= SS_CENTER;
+    else
+        params.Style |= FWordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+}
+
+void TLabel::SetAlignment(TAlignment value) {
+    if (value == FAlignment) return;
+    FAlignment = value;
+    RecreateWnd();
+}
+
+void TLabel::SetWordWrap(bool value) {
+    if (value == FWordWrap) return;
+    FWordWrap = value;
+    RecreateWnd();
+    AdjustSize();
+}
+
+void TLabel::SetLayout(TTextLayout value) {
+    if (value == FLayout) return;
+    FLayout = value;
+    RecreateWnd();
+}
+
+void TLabel::Loaded() {
+    TWinControl::Loaded();
+    AdjustSize();
+}
+
+UINT TLabel::DrawTextFlags() const {
+    UINT flags = DT_EXPANDTABS;
+    if (FWordWrap) flags |= DT_WORDBREAK;
+    if (FAlignment == taRightJustify) flags |= DT_RIGHT;
+    if (FAlignment == taCenter) flags |= DT_CENTER;
+    return flags;
+}
+
+void TLabel::DrawText(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    RECT bounds = item.rcItem;
+    TColor background = FTransparent && FParent ? FParent->Color() : FColor;
+    GdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(background)));
+    FillRect(dc, &bounds, brush.Get());
+    std::wstring text = Caption();
+    ScopedSelect font(dc, FFont.Handle());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorToRGB(FEnabled ? FFont.Color() : clGrayText));
+    RECT measured = bounds;
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured, DrawTextFlags() | DT_CALCRECT);
+    int spare = (bounds.bottom - bounds.top) - (measured.bottom - measured.top);
+    if (FLayout == tlCenter) bounds.top += spare / 2;
+    if (FLayout == tlBottom) bounds.top += spare;
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DrawTextFlags());
 }
 
 void TLabel::SetAutoSize(bool value) {
@@ -273,21 +332,36 @@ void TLabel::FontChanged() {
 void TLabel::AdjustSize() {
     if (!FAutoSize || IsLoading()) return;
     HDC dc = GetDC(nullptr);
-    RECT rect{0, 0, 0, 0};
+    // A wrapping label keeps its width and takes the height of its lines.
+    RECT rect{0, 0, FWordWrap ? FWidth : 0, 0};
     {
         ScopedSelect font(dc, FFont.Handle());
         std::wstring text = Caption();
         if (text.empty()) text = L" ";
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
+                    DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0));
     }
     ReleaseDC(nullptr, dc);
-    SetBounds(FLeft, FTop, rect.right, rect.bottom);
+    int width = FWordWrap ? FWidth : static_cast<int>(rect.right);
+    int left = FAlignment == taRightJustify ? FLeft + FWidth - width : FLeft;
+    SetBounds(left, FTop, width, rect.bottom);
 }
 
 void TLabel::WndProc(TMessage& message) {
     if (message.Msg == CN_BASE + WM_COMMAND) {
         if (HIWORD(message.WParam) == STN_CLICKED) Click();
         message.Result = 0;
+        return;
+    }
+    if (message.Msg == CN_BASE + WM_DRAWITEM) {
+        DrawText(*reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam));
+        message.Result = TRUE;
+        return;
+    }
+    // An owner-drawn static control repaints only on WM_PAINT: a new text or font must ask for one.
+    if ((message.Msg == WM_SETTEXT || message.Msg == WM_SETFONT) && FLayout != tlTop) {
+        TWinControl::WndProc(message);
+        Invalidate();
         return;
     }
     if (message.Msg == CN_BASE + WM_CTLCOLORSTATIC && FTransparent) {
@@ -722,7 +796,19 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {
 void TButton::CreateParams(TCreateParams& params) {
     TWinControl::CreateParams(params);
     params.WinClassName = L"BUTTON";
-    params.Style |= BS_PUSHBUTTON;
+    params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+}
+
+void TButton::SetDefault(bool value) {
+    if (value == FDefault) return;
+    FDefault = value;
+    if (FHandle) SendMessageW(FHandle, BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+void TButton::Click() {
+    if (FModalResult != 0)
+        if (TCustomForm* form = GetParentForm(this)) form->SetModalResult(FModalResult);
+    TWinControl::Click();
 }
 
 bool TButton::DialogChar(wchar_t letter) {
@@ -738,6 +824,54 @@ void TButton::WndProc(TMessage& message) {
         return;
     }
     TWinControl::WndProc(message);
+}
+
+// ---- TMemo ----
+
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
+    FColor = clWindow;
+    FWidth = 185;
+    FHeight = 89;
+    FTabStop = true;
+    FLines.OnChange = Bind<&TMemo::HandleLinesChange>(this);
+}
+
+void TMemo::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
+    params.WinClassName = L"EDIT";
+    params.Style |= ES_MULTILINE | ES_AUTOVSCROLL;
+    if (!FWordWrap) params.Style |= ES_AUTOHSCROLL;
+    if (FReadOnly) params.Style |= ES_READONLY;
+    if (FBorder) params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TMemo::InitializeWnd() { HandleLinesChange(nullptr); }
+
+void TMemo::HandleLinesChange(TObject*) {
+    if (!FHandle) return;
+    std::wstring text;
+    for (int i = 0; i < FLines.Count(); ++i) {
+        if (i > 0) text += L"\r\n";
+        text += FLines.Get(i);
+    }
+    SetWindowTextW(FHandle, text.c_str());
+}
+
+void TMemo::SetReadOnly(bool value) {
+    FReadOnly = value;
+    if (FHandle) SendMessageW(FHandle, EM_SETREADONLY, value, 0);
+}
+
+void TMemo::SetWordWrap(bool value) {
+    if (value == FWordWrap) return;
+    FWordWrap = value;
+    RecreateWnd();
+}
+
+void TMemo::SetBorder(bool value) {
+    if (value == FBorder) return;
+    FBorder = value;
+    RecreateWnd();
 }
 
 // ---- Published properties ----
@@ -808,6 +942,11 @@ const TClassInfo* TComboBox::ClassInfo() const {
 
 const TClassInfo* TButton::ClassInfo() const {
     static const TClassInfo info{L"TButton", TWinControl::ClassInfo(), kButtonProperties};
+    return &info;
+}
+
+const TClassInfo* TMemo::ClassInfo() const {
+    static const TClassInfo info{L"TMemo", TWinControl::ClassInfo(), {}};
     return &info;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
-// Labels, list boxes, combo boxes and push buttons over the standard controls.
+// Labels, list boxes, combo boxes, push buttons and memos over the standard controls.
 
 #include "forms/Controls.h"
 
 namespace forms {
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 class TLabel : public TWinControl {
 public:
@@ -13,6 +16,14 @@ public:
     void SetAutoSize(bool value);
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool value);
+    // A right-justified label that sizes itself keeps its right edge.
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment value);
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool value);
+    // Where the text sits between the label's top and bottom edges.
+    TTextLayout Layout() const { return FLayout; }
+    void SetLayout(TTextLayout value);
     TWinControl* FocusControl() const { return FFocusControl; }
     void SetFocusControl(TWinControl* control);
     // Alt+letter of the caption focuses FocusControl.
@@ -24,11 +35,17 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
     void TextChanged() override;
     void FontChanged() override;
+    void Loaded() override;
     // With AutoSize the label takes the size of its text.
     void AdjustSize();
+    void DrawText(const DRAWITEMSTRUCT& item);
+    UINT DrawTextFlags() const;
 
     bool FAutoSize = true;
     bool FTransparent = false;
+    TAlignment FAlignment = taLeftJustify;
+    bool FWordWrap = false;
+    TTextLayout FLayout = tlTop;
     TWinControl* FFocusControl = nullptr;
     GdiObject<HBRUSH> FParentBrush;
     TColor FParentBrushColor = clNone;
@@ -163,10 +180,46 @@ public:
     const TClassInfo* ClassInfo() const override;
     // Alt+letter of the caption clicks the button while it is enabled.
     bool DialogChar(wchar_t letter) override;
+    // Enter on its form presses the default button (unless another button has the focus).
+    bool Default() const { return FDefault; }
+    void SetDefault(bool value);
+    // A click gives the form this modal result when it is not 0 (mrNone).
+    int ModalResult() const { return FModalResult; }
+    void SetModalResult(int value) { FModalResult = value; }
+    void Click() override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
+    bool FDefault = false;
+    int FModalResult = 0;
+};
+
+// A multi-line text box whose lines are set by code; typing into an editable
+// memo is not read back into Lines (the program's memos are read-only).
+class TMemo : public TWinControl {
+public:
+    explicit TMemo(TComponent* owner);
+    const TClassInfo* ClassInfo() const override;
+    TStrings& Lines() { return FLines; }
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value);
+    // Off: long lines scroll sideways instead of wrapping.
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool value);
+    // The sunken 3-D frame around the text.
+    bool Border() const { return FBorder; }
+    void SetBorder(bool value);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void InitializeWnd() override;
+    void HandleLinesChange(TObject* sender);
+
+    TStringList FLines;
+    bool FReadOnly = false;
+    bool FWordWrap = true;
+    bool FBorder = true;
 };
 
 }  // namespace forms

@@ -6,6 +6,7 @@
 
 #include "FormTestSupport.h"
 #include "forms/ComCtrls.h"
+#include "forms/ExtCtrls.h"
 #include "forms/ImgList.h"
 #include "forms/StdCtrls.h"
 #include "forms/TypInfo.h"
@@ -257,5 +258,148 @@ TEST(PublishedPropertiesTest, FontStyleIsASetWhoseElementNamesAreKnown) {
     EXPECT_EQ(GetPropInfo(&font, L"Name")->GetString(&font), L"MS Sans Serif");
 }
 
-}  // namespace
+// ---- Labels, panels, pictures, shapes, pages ----
 
+TEST_F(ControlOnFormTest, RightJustifiedLabelKeepsItsRightEdgeAndAWrappingOneItsWidth) {
+    auto* right = new TLabel(form);
+    right->SetParent(form);
+    right->SetAlignment(taRightJustify);
+    right->SetBounds(200, 10, 10, 13);
+    right->SetCaption(L"feedback+kamdrop@vexa.example");
+    EXPECT_GT(right->Width(), 100);
+    EXPECT_EQ(right->Left() + right->Width(), 210);
+    right->SetCaption(L"x");
+    EXPECT_EQ(right->Left() + right->Width(), 210);
+    EXPECT_TRUE(GetWindowLongW(right->Handle(), GWL_STYLE) & SS_RIGHT);
+
+    auto* wrapping = new TLabel(form);
+    wrapping->SetParent(form);
+    wrapping->SetWordWrap(true);
+    wrapping->SetBounds(0, 40, 80, 13);
+    wrapping->SetCaption(L"several words that need more than one line here");
+    EXPECT_EQ(wrapping->Width(), 80);
+    EXPECT_GT(wrapping->Height(), 13 * 2);
+}
+
+// Rows of the label's picture that hold dark (text) pixels, drawn through its parent as on screen.
+std::pair<int, int> InkRows(TLabel& label) {
+    const int width = label.Width(), height = label.Height();
+    HDC screen = GetDC(nullptr);
+    MemoryDC dc(CreateCompatibleDC(screen));
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
+    ReleaseDC(nullptr, screen);
+    ScopedSelect select(dc.Get(), bitmap.Get());
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.hwndItem = label.Handle();
+    item.hDC = dc.Get();
+    item.rcItem = RECT{0, 0, width, height};
+    SendMessageW(label.Parent()->Handle(), WM_DRAWITEM, GetDlgCtrlID(label.Handle()), reinterpret_cast<LPARAM>(&item));
+    int first = -1, last = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (GetRValue(GetPixel(dc.Get(), x, y)) < 100) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(ControlOnFormTest, LabelCentredVerticallyDrawsItsWrappedTextInTheMiddle) {
+    form->SetColor(clWhite);
+    auto* label = new TLabel(form);
+    label->SetParent(form);
+    label->SetAutoSize(false);
+    label->SetBounds(0, 0, 80, 60);
+    label->SetWordWrap(true);
+    label->SetAlignment(taCenter);
+    label->SetLayout(tlCenter);
+    label->SetTransparent(true);
+    label->Font().SetColor(clBlack);
+    label->SetCaption(L"two short lines of text");
+    auto [top, bottom] = InkRows(*label);
+    ASSERT_GE(top, 0);
+    EXPECT_GT(bottom - top, 13) << "two lines";
+    EXPECT_NEAR(top, 60 - 1 - bottom, 4) << "as much room above the text as below it";
+}
+
+TEST_F(ControlOnFormTest, AlignedChildrenOfABevelledPanelStayInsideBothBevels) {
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    panel->SetBounds(0, 0, 200, 100);
+    panel->SetBevelOuter(bvLowered);
+    panel->SetBevelInner(bvRaised);
+    auto* bottom = new TLabel(form);
+    bottom->SetParent(panel);
+    bottom->SetAutoSize(false);
+    bottom->SetBounds(0, 0, 10, 30);
+    bottom->SetAlign(alBottom);
+    auto* rest = new TPanel(form);
+    rest->SetParent(panel);
+    rest->SetAlign(alClient);
+    EXPECT_EQ(BoxOf(*bottom), (Box{2, 68, 196, 30}));
+    EXPECT_EQ(BoxOf(*rest), (Box{2, 2, 196, 66}));
+}
+
+HWND LowestChild(HWND parent) { return GetWindow(GetWindow(parent, GW_CHILD), GW_HWNDLAST); }
+
+TEST_F(ControlOnFormTest, PicturesAndShapesLieBeneathTheirWindowedSiblingsAndShowThePictureCentred) {
+    form->SetColor(clWhite);
+    auto* before = new TLabel(form);
+    before->SetParent(form);
+    before->SetCaption(L"before");
+    before->SetLeft(100);
+    auto* image = new TImage(form);
+    image->SetParent(form);
+    image->SetBounds(0, 0, 40, 30);
+    image->SetCenter(true);
+    image->Picture().SetPixels(10, 10, std::vector<uint32_t>(100, 0xCC0000));
+    auto* after = new TLabel(form);
+    after->SetParent(form);
+    after->SetCaption(L"after");
+    after->SetLeft(100);
+    EXPECT_EQ(LowestChild(form->Handle()), image->Handle());
+    auto* shape = new TShape(form);
+    shape->SetParent(form);
+    EXPECT_EQ(LowestChild(form->Handle()), shape->Handle());
+    EXPECT_THROW(image->Picture().SetPixels(10, 10, std::vector<uint32_t>(99)), Exception);
+    EXPECT_EQ(image->Picture().Width(), 10);
+
+    form->Show();
+    image->Repaint();
+    HDC dc = GetDC(image->Handle());
+    EXPECT_EQ(GetPixel(dc, 20, 15), RGB(0xCC, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 255, 255));
+    ReleaseDC(image->Handle(), dc);
+}
+
+TEST_F(ControlOnFormTest, PageControlShowsOnlyItsActivePageInsideTheTabArea) {
+    auto* pages = new TPageControl(form);
+    pages->SetParent(form);
+    pages->SetAlign(alClient);
+    pages->SetStyle(tsFlatButtons);
+    TTabSheet* sheets[3];
+    for (int i = 0; i < 3; ++i) {
+        sheets[i] = new TTabSheet(form);
+        sheets[i]->SetPageControl(pages);
+        sheets[i]->SetCaption(L"Page " + std::to_wstring(i + 1));
+    }
+    ASSERT_EQ(pages->PageCount(), 3);
+    EXPECT_EQ(pages->ActivePage(), sheets[0]);
+    pages->SetActivePage(sheets[2]);
+    EXPECT_FALSE(sheets[0]->Visible());
+    EXPECT_TRUE(sheets[2]->Visible());
+    EXPECT_EQ(SendMessageW(pages->Handle(), TCM_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(pages->Handle(), TCM_GETITEMCOUNT, 0, 0), 3);
+    RECT display{0, 0, pages->Width(), pages->Height()};
+    SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    EXPECT_EQ(BoxOf(*sheets[2]), (Box{display.left, display.top, display.right - display.left,
+                                     display.bottom - display.top}));
+    forms::Free(sheets[2]);
+    EXPECT_EQ(pages->ActivePage(), sheets[0]);
+    EXPECT_TRUE(sheets[0]->Visible());
+}
+
+}  // namespace

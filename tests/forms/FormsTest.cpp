@@ -522,4 +522,148 @@ TEST(FormDestroyTest, DestroyEventRunsWhileTheDerivedFormIsWhole) {
     EXPECT_EQ(seenByOwner, L"whole");
 }
 
+// ---- Dialog behaviour: Enter, key preview, modal result, opacity, deactivation ----
+
+struct KeyPreviewer {
+    // Letters reach the focused control in upper case; "1" never does.
+    void Preview(TObject*, wchar_t& key) {
+        if (key >= L'a' && key <= L'z') key = static_cast<wchar_t>(key - L'a' + L'A');
+        if (key == L'1') key = 0;
+    }
+};
+
+class DialogFormTest : public testing::Test {
+protected:
+    void SetUp() override {
+        form = new TestForm(nullptr);
+        form->SetClientSize(300, 200);
+        form->SetKeyPreview(true);
+        form->OnKeyPress = Bind<&KeyPreviewer::Preview>(&previewer);
+        memo = new TMemo(form);
+        memo->SetParent(form);
+        memo->SetBounds(0, 0, 300, 80);
+        memo->SetReadOnly(true);
+        box = new TComboBox(form);
+        box->SetParent(form);
+        box->SetBounds(0, 90, 200, 19);
+        ok = MakeButton(L"&Ok", 10, 1);
+        ok->SetDefault(true);
+        other = MakeButton(L"Other", 100, 0);
+        other->OnClick = Bind<&EventLog::Notify>(&clicks);
+        form->FinishLayout();
+        form->Show();
+        Application->ProcessMessages();
+    }
+    void TearDown() override { forms::Free(form); }
+
+    TButton* MakeButton(const wchar_t* caption, int left, int modalResult) {
+        auto* button = new TButton(form);
+        button->SetParent(form);
+        button->SetBounds(left, 150, 75, 25);
+        button->SetCaption(caption);
+        button->SetModalResult(modalResult);
+        return button;
+    }
+    void PressEnterOn(HWND window) {
+        ::SetFocus(window);
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 1);
+        Application->ProcessMessages();
+    }
+
+    KeyPreviewer previewer;
+    TestForm* form = nullptr;
+    TMemo* memo = nullptr;
+    TComboBox* box = nullptr;
+    TButton *ok = nullptr, *other = nullptr;
+    EventLog clicks;
+};
+
+TEST_F(DialogFormTest, EnterPressesTheFocusedButtonElseTheDefaultOneButNotInsideAMultiLineEdit) {
+    PressEnterOn(memo->Handle());
+    EXPECT_EQ(form->ModalResult(), 0);
+    PressEnterOn(other->Handle());
+    EXPECT_EQ(clicks.entries.size(), 1u);
+    EXPECT_EQ(form->ModalResult(), 0) << "a button without a modal result leaves the form's alone";
+    PressEnterOn(box->EditHandle());
+    EXPECT_EQ(form->ModalResult(), 1);
+    form->SetModalResult(0);
+    ok->SetEnabled(false);
+    PressEnterOn(box->EditHandle());
+    EXPECT_EQ(form->ModalResult(), 0) << "a disabled default button is not pressed";
+}
+
+TEST_F(DialogFormTest, KeyPreviewLetsTheFormChangeOrSwallowACharacterBeforeTheFocusedControl) {
+    ::SetFocus(box->EditHandle());
+    for (wchar_t key : {L'k', L'1', L'a'}) PostMessageW(box->EditHandle(), WM_CHAR, key, 1);
+    Application->ProcessMessages();
+    EXPECT_EQ(box->Text(), L"KA");
+}
+
+TEST_F(DialogFormTest, MemoShowsItsLinesReadOnlyWithoutFrameOrWrapping) {
+    memo->SetWordWrap(false);
+    memo->SetBorder(false);
+    memo->Lines().Add(L"");
+    memo->Lines().Add(L"Information:");
+    memo->Lines().Add(L"https://example.test/a/very/long/address/that/does/not/wrap.htm");
+    EXPECT_EQ(memo->Text(), L"\r\nInformation:\r\nhttps://example.test/a/very/long/address/that/does/not/wrap.htm");
+    EXPECT_EQ(SendMessageW(memo->Handle(), EM_GETLINECOUNT, 0, 0), 3);
+    LONG style = GetWindowLongW(memo->Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & ES_READONLY);
+    EXPECT_TRUE(style & ES_AUTOHSCROLL);
+    EXPECT_FALSE(GetWindowLongW(memo->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    memo->Lines().Clear();
+    EXPECT_EQ(memo->Text(), L"");
+}
+
+BYTE AlphaOf(HWND window) {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    return GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) ? alpha : 0;
+}
+
+TEST(FormOpacityTest, AlphaBlendMakesALayeredWindowWhoseAlphaFollowsTheValueAndSurvivesFrameChanges) {
+    auto* form = new TestForm(nullptr);
+    form->SetAlphaBlend(true);
+    form->SetFormStyle(fsStayOnTop);
+    form->FinishLayout();
+    HWND window = form->Handle();
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(AlphaOf(window), 255);
+    form->SetAlphaBlendValue(40);
+    EXPECT_EQ(AlphaOf(window), 40);
+    form->SetBorderStyle(bsDialog);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(AlphaOf(window), 40);
+    form->SetAlphaBlend(false);
+    EXPECT_FALSE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    forms::Free(form);
+}
+
+TEST(FormDeactivateTest, OnlyAnotherFormOfTheApplicationBecomingActiveDeactivatesAForm) {
+    auto* first = new TestForm(nullptr);
+    auto* second = new TestForm(nullptr);
+    EventLog deactivations;
+    first->OnDeactivate = Bind<&EventLog::Notify>(&deactivations);
+    first->FinishLayout();
+    second->FinishLayout();
+    first->Show();
+    Application->ProcessMessages();
+    // A window that is not a form (a message box, say) takes the activation: no event.
+    HWND plain = CreateWindowExW(0, L"STATIC", L"plain", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    SetActiveWindow(plain);
+    Application->ProcessMessages();
+    EXPECT_TRUE(deactivations.entries.empty());
+    first->Show();
+    second->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(GetActiveWindow(), second->Handle());
+    EXPECT_EQ(deactivations.entries.size(), 1u);
+    DestroyWindow(plain);
+    forms::Free(second);
+    forms::Free(first);
+}
+
 }  // namespace
