@@ -1,0 +1,75 @@
+#include "library/Hyperlink.h"
+
+#include <shellapi.h>
+
+#include "forms/ComCtrls.h"
+#include "forms/ExtCtrls.h"
+#include "forms/Forms.h"
+
+using namespace forms;
+
+namespace library {
+
+TShellExecute ShellExecuteCall = ShellExecuteW;
+
+namespace {
+
+// The handlers are bound only to labels and their containers; anything else is a wiring fault.
+template <typename T>
+T& As(TObject* sender) {
+    auto* object = dynamic_cast<T*>(sender);
+    if (!object) throw Exception(L"Invalid class typecast");
+    return *object;
+}
+
+constexpr TColor kLinkColor = clBlue;
+constexpr TColor kNormalColor = clBlack;
+
+}  // namespace
+
+TLabelToLinkEventHandlers* LinkEventHandlers() {
+    static TLabelToLinkEventHandlers handlers;
+    return &handlers;
+}
+
+void LabelToLink(TLabel* Label, const std::wstring& Target) {
+    Label->SetCursor(crHandPoint);
+    Label->SetHint(Target);
+    Label->OnClick = Bind<&TLabelToLinkEventHandlers::LinkLabelClick>(LinkEventHandlers());
+    Label->OnMouseMove = Bind<&TLabelToLinkEventHandlers::LinkLabelMouseMove>(LinkEventHandlers());
+    TWinControl* parent = Label->Parent();
+    if (dynamic_cast<TForm*>(parent) || dynamic_cast<TPanel*>(parent) || dynamic_cast<TTabSheet*>(parent))
+        parent->OnMouseMove = Bind<&TLabelToLinkEventHandlers::ResetLinkLabels>(LinkEventHandlers());
+}
+
+void OpenUrl(const std::wstring& Target) {
+    HWND owner = Application ? Application->Handle() : nullptr;
+    ShellExecuteCall(owner, L"open", Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TLabelToLinkEventHandlers::LinkLabelClick(TObject* Sender) {
+    auto& label = As<TLabel>(Sender);
+    ResetLinkLabels(label.Parent(), 0, 0, 0);
+    OpenUrl(label.Hint());
+}
+
+void TLabelToLinkEventHandlers::LinkLabelMouseMove(TObject* Sender, TShiftState, int, int) {
+    auto& label = As<TLabel>(Sender);
+    ResetLinkLabels(label.Parent(), 0, 0, 0);
+    label.Font().SetStyle(label.Font().Style() | fsUnderline);
+    label.Font().SetColor(kLinkColor);
+}
+
+void TLabelToLinkEventHandlers::ResetLinkLabels(TObject* Sender, TShiftState, int, int) {
+    // A label taken off its container has none to reset.
+    if (!Sender) return;
+    auto& container = As<TWinControl>(Sender);
+    for (int i = 0; i < container.ControlCount(); ++i) {
+        auto* label = dynamic_cast<TLabel*>(container.Controls(i));
+        if (!label || label->Hint().empty()) continue;
+        label->Font().SetStyle(label->Font().Style() & ~fsUnderline);
+        label->Font().SetColor(kNormalColor);
+    }
+}
+
+}  // namespace library
