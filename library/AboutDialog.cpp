@@ -123,7 +123,8 @@ std::wstring SiteUrl() { return kSiteUrl; }
 std::wstring SoftwarePageUrl() { return SiteUrl() + L"software"; }
 
 void ShowAbout(int FirstYear) {
-    MainWindowDisabled mainWindow(Application->MainForm());
+    TCustomForm* mainForm = Application->MainForm();
+    MainWindowDisabled mainWindow(mainForm);
     TFileVersionInfo versionInfo(ModuleFileName());
     std::unique_ptr<TfrmAbout, FreeComponent> dialog(new TfrmAbout(nullptr));
     dialog->FillIn(Application->Title(), versionInfo.FixedInfo(), FirstYear);
@@ -133,9 +134,12 @@ void ShowAbout(int FirstYear) {
     // The dialog is not modal: this loop is its wait, and it never blocks between messages.
     while (dialog->ModalResult() == 0) Application->ProcessMessages();
     Fade(*dialog, false);
-    // Enabled before the dialog goes, so that the activation passes back to the main window.
+    // As a modal dialog ends: the main window is enabled before the dialog goes and, when the
+    // dialog was the foreground window, takes its place (the user may be working in another program).
     mainWindow.EnableAgain();
+    const bool wasActive = GetForegroundWindow() == dialog->Handle();
     dialog->Hide();
+    if (wasActive && mainForm && mainForm->HandleAllocated()) SetForegroundWindow(mainForm->Handle());
 }
 
 // ---- TfrmAbout ----
