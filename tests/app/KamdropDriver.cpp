@@ -4,6 +4,9 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -395,4 +398,122 @@ std::wstring KamdropDriver::MessageBoxText(HWND box) {
     std::wstring text;
     EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
+}
+
+namespace {
+
+// An executable's bytes, with a look into its resource directory.
+class FileBytes {
+public:
+    explicit FileBytes(const std::wstring& path) {
+        std::ifstream file(std::filesystem::path(path), std::ios::binary);
+        FBytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    void WriteTo(const std::wstring& path) const {
+        std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+        file.write(FBytes.data(), static_cast<std::streamsize>(FBytes.size()));
+        if (!file) throw std::runtime_error("cannot write the copy");
+    }
+    // The root directory's entry for a resource type, or nullptr.
+    IMAGE_RESOURCE_DIRECTORY_ENTRY* ResourceTypeEntry(WORD type) {
+        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(FBytes.data());
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(FBytes.data() + dos->e_lfanew);
+        DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+        IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+            if (rva < section->VirtualAddress || rva >= section->VirtualAddress + section->SizeOfRawData) continue;
+            char* at = FBytes.data() + section->PointerToRawData + (rva - section->VirtualAddress);
+            auto* root = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY*>(at);
+            auto* entries = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY_ENTRY*>(root + 1);
+            for (int e = 0; e < root->NumberOfNamedEntries + root->NumberOfIdEntries; ++e)
+                if (!entries[e].NameIsString && entries[e].Id == type) return &entries[e];
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<char> FBytes;
+};
+
+}  // namespace
+
+bool KamdropDriver::OpenAbout() {
+    // Alt+I opens "&Info"; once its menu shows, the typed "a" chooses "&About".
+    PostMessageW(FMainWindow, WM_SYSCHAR, 'i', 1 | (1 << 29));
+    if (!WaitForWindow(L"", L"#32768")) return false;
+    PostMessageW(FMainWindow, WM_CHAR, 'a', 1);
+    return true;
+}
+
+namespace {
+struct CaptionSearch {
+    DWORD ProcessId;
+    const wchar_t* Caption;
+    const wchar_t* ClassName;
+    bool Visible;
+    HWND Found = nullptr;
+};
+BOOL CALLBACK FindTopLevelWithCaption(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<CaptionSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t text[256] = {}, name[64] = {};
+    GetWindowTextW(window, text, 256);
+    GetClassNameW(window, name, 64);
+    if (processId == search->ProcessId && (!search->Visible || IsWindowVisible(window)) &&
+        wcscmp(text, search->Caption) == 0 &&
+        (!search->ClassName || _wcsicmp(name, search->ClassName) == 0)) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+BOOL CALLBACK CollectVisibleText(HWND window, LPARAM param) {
+    if (!IsWindowVisible(window)) return TRUE;
+    int length = static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    text.resize(SendMessageW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+    if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+    return TRUE;
+}
+}  // namespace
+
+HWND KamdropDriver::WaitForWindow(const wchar_t* caption, const wchar_t* className, DWORD timeoutMs,
+                                  bool visible) const {
+    DWORD start = GetTickCount();
+    do {
+        CaptionSearch search{FProcess.dwProcessId, caption, className, visible};
+        EnumWindows(FindTopLevelWithCaption, reinterpret_cast<LPARAM>(&search));
+        if (search.Found) return search.Found;
+        Sleep(visible ? 10 : 0);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+std::vector<std::wstring> KamdropDriver::VisibleTexts(HWND window) {
+    std::vector<std::wstring> texts;
+    EnumChildWindows(window, CollectVisibleText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+HWND KamdropDriver::FindChildByText(HWND window, const wchar_t* text) {
+    TextSearch search{text};
+    EnumChildWindows(window, FindByText, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+int KamdropDriver::Alpha(HWND window) {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
+    return alpha;
+}
+
+void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath) {
+    FileBytes bytes(exePath);
+    // The record is moved to a resource type that nothing reads: 17 sorts where 16 did.
+    IMAGE_RESOURCE_DIRECTORY_ENTRY* entry = bytes.ResourceTypeEntry(16 /* RT_VERSION */);
+    if (!entry) throw std::runtime_error("the program has no version record");
+    entry->Id = 17;
+    bytes.WriteTo(copyPath);
 }

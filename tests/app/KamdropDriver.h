@@ -85,6 +85,19 @@ public:
     void PostStartClick();
     bool WaitForExit(DWORD timeoutMs);
 
+    // Chooses Info > About with the keyboard (Alt+I, then A): menus do not cross processes.
+    // False when the menu did not open.
+    bool OpenAbout();
+    // A visible (or any, when visible is false) top-level window of the program with this caption
+    // and class, when given; nullptr after the timeout.
+    HWND WaitForWindow(const wchar_t* caption, const wchar_t* className = nullptr, DWORD timeoutMs = 10000,
+                       bool visible = true) const;
+    // The texts of the visible windows inside window (labels, buttons, the text of an edit field).
+    static std::vector<std::wstring> VisibleTexts(HWND window);
+    static HWND FindChildByText(HWND window, const wchar_t* text);
+    // The alpha value of a layered window; -1 when it has none.
+    static int Alpha(HWND window);
+
 private:
     // A visible top-level window of the program with the class name, nullptr when none.
     HWND FindTopLevel(const wchar_t* className) const;
@@ -98,6 +111,9 @@ private:
     HANDLE FRunThread = nullptr;
     HWND FMainWindow = nullptr;
 };
+
+// A copy of an executable without its version record, for a program that has none.
+void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath);
 
 // A Linux path given at build time as the Windows path Wine maps it to (Z:).
 std::wstring HostPathToWindows(const std::string& path);
