@@ -11,7 +11,9 @@
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
 #include "forms/TypInfo.h"
+#include "library/AboutDialog.h"
 #include "library/DirectoryReader.h"
+#include "library/Hyperlink.h"
 
 using namespace forms;
 using controls::TOvcAttachedButton;
@@ -185,7 +187,9 @@ void TKamdropForm::CreateLayout() {
     ExitMenuItem->OnClick = Bind<&TKamdropForm::HandleExitClick>(this);
     makeItem(InfoMenuItem, L"InfoMenuItem", L"&Info");
     makeItem(Software1, L"Software1", L"&Software");
+    Software1->OnClick = Bind<&TKamdropForm::Software1Click>(this);
     makeItem(AboutMenuItem, L"AboutMenuItem", L"&About");
+    AboutMenuItem->OnClick = Bind<&TKamdropForm::HandleAboutClick>(this);
     MainMenu->Items().Add(ExitMenuItem);
     MainMenu->Items().Add(InfoMenuItem);
     InfoMenuItem->Add(Software1);
@@ -424,6 +428,10 @@ bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory) {
     Directory = path;
     return true;
 }
+
+void TKamdropForm::HandleAboutClick(TObject*) { library::ShowAbout(2003); }
+
+void TKamdropForm::Software1Click(TObject*) { library::OpenUrl(library::SoftwarePageUrl()); }
 
 // ---- The release run ----
 

@@ -63,6 +63,10 @@ public:
     void HandleValidateInput(forms::TObject* Sender, wchar_t& Key);
     // "&Clear history": the field the popup menu was opened on loses its text and history.
     void HandleClearHistory(forms::TObject* Sender);
+    // Info > About: the About dialog, with the copyright from 2003; returns once it has closed.
+    void HandleAboutClick(forms::TObject* Sender);
+    // Info > Software: the maker's software page, opened through the shell.
+    void Software1Click(forms::TObject* Sender);
     void HandleFilesListBoxDrawItem(forms::TWinControl* Control, int Index, const RECT& Rect,
                                     forms::TOwnerDrawState State);
 

@@ -5,6 +5,7 @@
 #include "DialogWatcher.h"
 #include "KamdropTestForm.h"
 #include "app/ResultMarks.h"
+#include "library/Hyperlink.h"
 
 using namespace forms;
 
@@ -235,6 +236,27 @@ TEST(ResultsListTest, RowShowsItsMarkLeftOfTheTextOnTheRowsBackground) {
         }
     }
     forms::Free(form);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::wstring> gOpened;
+HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+    gOpened.push_back(file);
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+TEST(MainWindowTest, SoftwareOpensTheSoftwarePageThroughTheShell) {
+    const library::TShellExecute saved = library::ShellExecuteCall;
+    library::ShellExecuteCall = RecordOpen;
+    gOpened.clear();
+    auto* form = new TTestKamdropForm(nullptr);
+    form->Software1->Click();
+    forms::Free(form);
+    library::ShellExecuteCall = saved;
+    EXPECT_EQ(gOpened, (std::vector<std::wstring>{L"https://vexa.example/software"}));
 }
 
 }  // namespace
