@@ -15,12 +15,13 @@
 namespace forms {
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK ControlSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR data) noexcept;
+LRESULT CALLBACK BoundWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x46524D53;
+// Marks a bound window for FindControl while another procedure sits on top of ours
+// (then the window procedure alone no longer tells that the user-data slot is ours).
+constexpr wchar_t kBindingProperty[] = L"FormsWindowBinding";
 ATOM gControlAtom = 0;
 UINT gNextControlId = 100;
 // The control whose window CreateWindowExW is making: a list box asks its
@@ -84,10 +85,8 @@ TWinControl* FindControl(HWND window) {
     if (!window || !IsWindow(window) || !IsOwnProcessWindow(window)) return nullptr;
     if (gControlAtom && GetClassLongPtrW(window, GCW_ATOM) == gControlAtom)
         return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(window, 0));
-    DWORD_PTR data = 0;
-    if (GetWindowSubclass(window, ControlSubclassProc, kSubclassId, &data))
-        return reinterpret_cast<TWinControl*>(data);
-    return nullptr;
+    TWindowBinding* binding = TWindowBinding::Of(window);
+    return binding && !binding->Child() ? binding->Control() : nullptr;
 }
 
 TWinControl* FindOwningControl(HWND window) {
@@ -118,22 +117,63 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
     });
 }
 
-LRESULT CALLBACK ControlSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR data) noexcept {
-    auto* control = reinterpret_cast<TWinControl*>(data);
+LRESULT CALLBACK BoundWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* binding = reinterpret_cast<TWindowBinding*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!binding) return DefWindowProcW(window, msg, wParam, lParam);
+    TWinControl* control = binding->FControl;
     return Guarded<LRESULT>(0, [&]() -> LRESULT {
         if (msg == WM_NCDESTROY) {
-            RemoveWindowSubclass(window, ControlSubclassProc, kSubclassId);
-            if (control && control->FHandle == window) {
-                control->FHandle = nullptr;
-                control->FSubclassed = false;
-            }
-            return DefSubclassProc(window, msg, wParam, lParam);
+            if (control) control->BoundWindowDestroyed(window);
+            LRESULT result = binding->CallOriginal(window, msg, wParam, lParam);
+            binding->Free();
+            return result;
         }
-        // A window its control has let go of (it is being destroyed) only passes messages on.
-        if (!control) return DefSubclassProc(window, msg, wParam, lParam);
-        return control->Dispatch(window, msg, wParam, lParam);
+        // The control let go while another procedure chained to ours: pass everything on.
+        if (!control) return binding->CallOriginal(window, msg, wParam, lParam);
+        TMessage message{msg, wParam, lParam};
+        if (binding->FChild)
+            control->ChildWndProc(window, message);
+        else
+            control->WndProc(message);
+        return message.Result;
     });
+}
+
+// ---- TWindowBinding ----
+
+TWindowBinding* TWindowBinding::Bind(HWND window, TWinControl* control, bool child) {
+    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+    auto* binding = new TWindowBinding(window, control, child, original);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(binding));
+    SetPropW(window, kBindingProperty, binding);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoundWindowProc));
+    return binding;
+}
+
+TWindowBinding* TWindowBinding::Of(HWND window) {
+    // Reading the window procedure and the user-data slot asks nothing of the
+    // window system; the property is read only when another procedure sits on top.
+    if (GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(BoundWindowProc))
+        return reinterpret_cast<TWindowBinding*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return static_cast<TWindowBinding*>(GetPropW(window, kBindingProperty));
+}
+
+void TWindowBinding::Release() {
+    RemovePropW(FWindow, kBindingProperty);
+    if (GetWindowLongPtrW(FWindow, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(BoundWindowProc)) {
+        SetWindowLongPtrW(FWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FOriginal));
+        SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
+        delete this;
+        return;
+    }
+    // Restoring the original now would cut out the procedure on top of ours.
+    FControl = nullptr;
+}
+
+void TWindowBinding::Free() {
+    SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
+    RemovePropW(FWindow, kBindingProperty);
+    delete this;
 }
 
 // ---- TControl ----
@@ -353,8 +393,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams& params) {
         throw Exception(Format(L"Cannot create the window of %s (error %lu)", ClassName().c_str(), GetLastError()));
     if (!ownClass) {
         FHandle = window;
-        SetWindowSubclass(window, ControlSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        FSubclassed = true;
+        FBinding = TWindowBinding::Bind(window, this, false);
     }
 }
 
@@ -374,15 +413,25 @@ void TWinControl::DestroyHandle() {
 
 void TWinControl::Unbind() {
     if (!FHandle) return;
-    // The subclass itself stays until the window's last message: removing it now would put
-    // the class's procedure back over any procedure installed on top of ours (an attached
-    // button's hook), which then would not see the window go.
-    if (FSubclassed)
-        SetWindowSubclass(FHandle, ControlSubclassProc, kSubclassId, 0);
+    if (FBinding)
+        FBinding->Release();
     else
         SetWindowLongPtrW(FHandle, 0, 0);
-    FSubclassed = false;
+    FBinding = nullptr;
     FHandle = nullptr;
+}
+
+TWindowBinding* TWinControl::BindChildWindow(HWND window) { return TWindowBinding::Bind(window, this, true); }
+
+void TWinControl::ChildWndProc(HWND window, TMessage& message) {
+    TWindowBinding* binding = TWindowBinding::Of(window);
+    message.Result = binding ? binding->CallOriginal(window, message.Msg, message.WParam, message.LParam) : 0;
+}
+
+void TWinControl::BoundWindowDestroyed(HWND window) {
+    if (FHandle != window) return;
+    FHandle = nullptr;
+    FBinding = nullptr;
 }
 
 LRESULT TWinControl::Dispatch(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -394,8 +443,8 @@ LRESULT TWinControl::Dispatch(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
 void TWinControl::DefaultHandler(TMessage& message) {
     if (!FHandle)
         message.Result = 0;
-    else if (FSubclassed)
-        message.Result = DefSubclassProc(FHandle, message.Msg, message.WParam, message.LParam);
+    else if (FBinding)
+        message.Result = FBinding->CallOriginal(FHandle, message.Msg, message.WParam, message.LParam);
     else
         message.Result = DefWindowProcW(FHandle, message.Msg, message.WParam, message.LParam);
 }
@@ -442,7 +491,7 @@ bool TWinControl::ReflectToChild(TMessage& message) {
 }
 
 // Keys and the context menu, for the control's own window and for a
-// subclassed child that types for it (a combo box's edit field). True when
+// bound child window that types for it (a combo box's edit field). True when
 // the message was consumed; otherwise its key may have been replaced.
 bool TWinControl::HandleInputMessage(TMessage& message) {
     switch (message.Msg) {
@@ -481,7 +530,7 @@ bool TWinControl::HandleInputMessage(TMessage& message) {
 void TWinControl::WndProc(TMessage& message) {
     switch (message.Msg) {
         case WM_COMMAND:
-            if (!FSubclassed && message.LParam && ReflectToChild(message)) return;
+            if (!FBinding && message.LParam && ReflectToChild(message)) return;
             break;
         case WM_NOTIFY:
         case WM_DRAWITEM:
@@ -493,10 +542,10 @@ void TWinControl::WndProc(TMessage& message) {
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORSCROLLBAR:
         case WM_CTLCOLORSTATIC:
-            if (!FSubclassed && ReflectToChild(message)) return;
+            if (!FBinding && ReflectToChild(message)) return;
             break;
         case WM_ERASEBKGND:
-            if (!FSubclassed) {
+            if (!FBinding) {
                 RECT client;
                 GetClientRect(FHandle, &client);
                 FillRect(reinterpret_cast<HDC>(message.WParam), &client, BackgroundBrush());
@@ -507,7 +556,7 @@ void TWinControl::WndProc(TMessage& message) {
         case WM_NCCALCSIZE:
             // The border width is a band outside the client area, so children
             // are placed relative to the area inside it.
-            if (!FSubclassed && FBorderWidth > 0) {
+            if (!FBinding && FBorderWidth > 0) {
                 DefaultHandler(message);
                 RECT* rect = message.WParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(message.LParam)->rgrc[0]
                                             : reinterpret_cast<RECT*>(message.LParam);
@@ -519,7 +568,7 @@ void TWinControl::WndProc(TMessage& message) {
             }
             break;
         case WM_NCPAINT:
-            if (!FSubclassed && FBorderWidth > 0) {
+            if (!FBinding && FBorderWidth > 0) {
                 DefaultHandler(message);
                 PaintBorderBand();
                 return;

@@ -41,6 +41,8 @@ struct TMessage {
     LRESULT Result = 0;
 };
 
+class TWindowBinding;
+
 // Messages the layer sends to a control about its own window: a parent
 // reflects notifications (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM,
 // WM_CTLCOLOR*) to the child they concern as CN_BASE + message.
@@ -215,7 +217,7 @@ protected:
         DWORD ExStyle = 0;
         int X = 0, Y = 0, Width = 0, Height = 0;
         HWND WndParent = nullptr;
-        // Empty: our own window class; otherwise a standard control that is subclassed.
+        // Empty: our own window class; otherwise a standard control, bound by replacing its window procedure.
         std::wstring WinClassName;
         // Not used: every window of our own uses the one class and paints its own background.
         UINT ClassStyle = CS_DBLCLKS;
@@ -243,6 +245,12 @@ protected:
 
     // The control's message handling; ends in DefaultHandler.
     virtual void WndProc(TMessage& message);
+    // Messages of a child window that types for this control (a combo box's edit
+    // field), bound with BindChildWindow; the default passes them on unchanged.
+    virtual void ChildWndProc(HWND window, TMessage& message);
+    // A window bound to this control is being destroyed (its last message).
+    virtual void BoundWindowDestroyed(HWND window);
+    TWindowBinding* BindChildWindow(HWND window);
     // The window class's own handling (DefWindowProc or the standard control's procedure).
     void DefaultHandler(TMessage& message);
 
@@ -283,18 +291,54 @@ protected:
 
 private:
     friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
-    friend LRESULT CALLBACK ControlSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
+    friend LRESULT CALLBACK BoundWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
     LRESULT Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     bool ReflectToChild(TMessage& message);
     void FixupTabList();
     void Unbind();
     void PaintBorderBand();
 
-    bool FSubclassed = false;
+    // Set for a standard control's window; nullptr for a window of our own class.
+    TWindowBinding* FBinding = nullptr;
     bool FAligning = false;
     int FTabOrderWanted = -1;
     GdiObject<HBRUSH> FBackgroundBrush;
     TColor FBackgroundBrushColor = clNone;
+};
+
+// A standard control's window held by the layer: the layer's window procedure
+// replaces the window's own, finds this binding in the window's user-data slot
+// and hands each message to the control; the original procedure does the rest.
+// Another procedure may later be put on top of ours and chain to it: releasing
+// the window then leaves that chain intact.
+class TWindowBinding {
+public:
+    // Binds window to control: its messages go to WndProc, or to ChildWndProc
+    // for a child window that types for the control.
+    static TWindowBinding* Bind(HWND window, TWinControl* control, bool child);
+    // The binding of a window bound by this layer; nullptr for any other window.
+    static TWindowBinding* Of(HWND window);
+    // The control lets go of the window. With our procedure still the window's,
+    // the original goes back and the binding is freed; under another procedure
+    // ours passes every message on until the window is destroyed.
+    void Release();
+    // The window's original handling of a message.
+    LRESULT CallOriginal(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
+        return CallWindowProcW(FOriginal, window, msg, wParam, lParam);
+    }
+    TWinControl* Control() const { return FControl; }
+    bool Child() const { return FChild; }
+
+private:
+    friend LRESULT CALLBACK BoundWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    TWindowBinding(HWND window, TWinControl* control, bool child, WNDPROC original)
+        : FWindow(window), FControl(control), FChild(child), FOriginal(original) {}
+    void Free();
+
+    HWND FWindow;
+    TWinControl* FControl;
+    bool FChild;
+    WNDPROC FOriginal;
 };
 
 // The window class of this layer's own windows (forms, panels, speed buttons).

@@ -506,25 +506,6 @@ void TListBox::WndProc(TMessage& message) {
 
 // ---- TCustomComboBox ----
 
-namespace {
-constexpr UINT_PTR kEditSubclassId = 0x45444954;
-}  // namespace
-
-LRESULT CALLBACK ComboEditSubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                       DWORD_PTR data) noexcept {
-    auto* comboBox = reinterpret_cast<TCustomComboBox*>(data);
-    return Guarded<LRESULT>(0, [&]() -> LRESULT {
-        if (msg == WM_NCDESTROY) {
-            RemoveWindowSubclass(window, ComboEditSubclassProc, kEditSubclassId);
-            if (comboBox->FEditHandle == window) comboBox->FEditHandle = nullptr;
-            return DefSubclassProc(window, msg, wParam, lParam);
-        }
-        TMessage message{msg, wParam, lParam};
-        comboBox->EditWndProc(message);
-        return message.Result;
-    });
-}
-
 TCustomComboBox::TCustomComboBox(TComponent* owner)
     : TWinControl(owner), FItems(std::make_unique<TComboBoxStrings>(this)) {
     FColor = clWindow;
@@ -571,7 +552,7 @@ void TCustomComboBox::InitializeWnd() {
     info.cbSize = sizeof(info);
     if (GetComboBoxInfo(FHandle, &info) && info.hwndItem && info.hwndItem != FHandle) {
         FEditHandle = info.hwndItem;
-        SetWindowSubclass(FEditHandle, ComboEditSubclassProc, kEditSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        FEditBinding = BindChildWindow(FEditHandle);
     }
     SendMessageW(FHandle, CB_LIMITTEXT, FMaxLength, 0);
     if (FStyle == csOwnerDrawFixed) SendMessageW(FHandle, CB_SETITEMHEIGHT, 0, FItemHeight);
@@ -592,10 +573,22 @@ void TCustomComboBox::DestroyWnd() {
     FSavedItemIndex = static_cast<int>(SendMessageW(FHandle, CB_GETCURSEL, 0, 0));
     FSavedText = FText;
     FSavedItems = std::move(saved);
-    if (FEditHandle) {
-        RemoveWindowSubclass(FEditHandle, ComboEditSubclassProc, kEditSubclassId);
+    if (FEditBinding) FEditBinding->Release();
+    FEditBinding = nullptr;
+    FEditHandle = nullptr;
+}
+
+void TCustomComboBox::ChildWndProc(HWND window, TMessage& message) {
+    if (window == FEditHandle) return EditWndProc(message);
+    TWinControl::ChildWndProc(window, message);
+}
+
+void TCustomComboBox::BoundWindowDestroyed(HWND window) {
+    if (window == FEditHandle) {
         FEditHandle = nullptr;
+        FEditBinding = nullptr;
     }
+    TWinControl::BoundWindowDestroyed(window);
 }
 
 HWND TCustomComboBox::EditHandle() { return FEditHandle; }
@@ -762,7 +755,8 @@ void TCustomComboBox::WndProc(TMessage& message) {
 }
 
 void TCustomComboBox::EditDefaultHandler(TMessage& message) {
-    message.Result = FEditHandle ? DefSubclassProc(FEditHandle, message.Msg, message.WParam, message.LParam) : 0;
+    message.Result =
+        FEditBinding ? FEditBinding->CallOriginal(FEditHandle, message.Msg, message.WParam, message.LParam) : 0;
 }
 
 void TCustomComboBox::EditWndProc(TMessage& message) {

@@ -140,9 +140,11 @@ protected:
     void DestroyWnd() override;
     void WndProc(TMessage& message) override;
     int WindowHeight(int height) override;
-    // Messages of the edit field (csDropDown), subclassed: key down, typed
+    // Messages of the edit field (csDropDown), bound to this box: key down, typed
     // characters (OnKeyPress) and the context menu, then EditDefaultHandler.
     virtual void EditWndProc(TMessage& message);
+    void ChildWndProc(HWND window, TMessage& message) override;
+    void BoundWindowDestroyed(HWND window) override;
     // The edit field's own handling.
     void EditDefaultHandler(TMessage& message);
     virtual void Change();
@@ -154,7 +156,6 @@ protected:
     virtual void MeasureItem(int index, int& height);
     bool IsOwnerDrawn() const { return FStyle == csOwnerDrawFixed || FStyle == csOwnerDrawVariable; }
     friend class TComboBoxStrings;
-    friend LRESULT CALLBACK ComboEditSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
 
     TComboBoxStyle FStyle = csDropDown;
     int FItemHeight = 13;
@@ -165,6 +166,7 @@ protected:
     std::wstring FSavedText;
     int FSavedItemIndex = -1;
     HWND FEditHandle = nullptr;
+    TWindowBinding* FEditBinding = nullptr;
     TCanvas FCanvas;
 };
 

@@ -167,6 +167,62 @@ TEST_F(ComboBoxTest, TypingRaisesOnChange) {
     EXPECT_EQ(log.entries.size(), 1u);
 }
 
+// A procedure that someone else puts on top of a box's window (as a button
+// that follows the box does), chaining to the one it replaced.
+struct ForeignProcedure {
+    static inline WNDPROC previous = nullptr;
+    static inline bool unhookOnDestroy = false;
+    static inline std::vector<UINT> seen;
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        seen.push_back(msg);
+        WNDPROC next = previous;
+        if (msg == WM_DESTROY && unhookOnDestroy) SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
+        return CallWindowProcW(next, window, msg, wParam, lParam);
+    }
+};
+
+TEST_F(ComboBoxTest, AProcedurePutOnTopStaysChainedWhenTheWindowIsMadeAgain) {
+    EventLog log;
+    box->OnChange = Bind<&EventLog::Notify>(&log);
+    form->Show();
+    auto typeInto = [&] {
+        box->SetFocus();
+        SendMessageW(box->EditHandle(), WM_CHAR, L'x', 1);
+    };
+    for (bool unhookOnDestroy : {false, true}) {
+        SCOPED_TRACE(unhookOnDestroy ? "unhooks on destroy" : "stays to the end");
+        log.entries.clear();
+        ForeignProcedure::seen.clear();
+        ForeignProcedure::unhookOnDestroy = unhookOnDestroy;
+        HWND first = box->Handle();
+        ForeignProcedure::previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProcedure::Proc)));
+
+        // Under the foreign procedure the box still gets its messages and is found from its window.
+        typeInto();
+        EXPECT_EQ(log.entries.size(), 1u);
+        EXPECT_EQ(FindControl(first), box);
+        EXPECT_EQ(FindOwningControl(box->EditHandle()), box);
+
+        // Re-making the window must not cut the foreign procedure out of the old window's chain.
+        box->SetItemIndex(1);
+        box->RecreateWnd();
+        HWND second = box->Handle();
+        ASSERT_NE(second, first);
+        EXPECT_FALSE(IsWindow(first));
+        const auto& seen = ForeignProcedure::seen;
+        EXPECT_NE(std::find(seen.begin(), seen.end(), static_cast<UINT>(WM_DESTROY)), seen.end());
+
+        // The new window is bound afresh and the foreign procedure hears nothing of it.
+        ForeignProcedure::seen.clear();
+        EXPECT_EQ(FindControl(second), box);
+        EXPECT_EQ(box->Text(), L"D:\\Cam");
+        typeInto();
+        EXPECT_EQ(log.entries.size(), 2u);
+        EXPECT_TRUE(ForeignProcedure::seen.empty());
+    }
+}
+
 // ---- Status bar, progress bar, image list ----
 
 TEST_F(ControlOnFormTest, StatusTextIsReadableAsTheWindowTextAndProgressKeepsItsRange) {
