@@ -8,9 +8,20 @@ namespace forms {
 
 TImageList::TImageList(TComponent* owner) : TComponent(owner) { SetSize(16, 16); }
 
+TImageList::~TImageList() { DropStrip(); }
+
+void TImageList::DropStrip() const {
+    // A bitmap can be freed only once it is no longer selected into a DC.
+    if (FStripDC) SelectObject(FStripDC.Get(), FStripDCBitmap);
+    FStripDC.Reset();
+    FStrip.Reset();
+}
+
 void TImageList::SetSize(int width, int height) {
     FWidth = width;
     FHeight = height;
+    FPremultiplied.clear();
+    DropStrip();
     FHandle.Reset(ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 4, 4));
     if (!FHandle) throw Exception(L"Cannot create the image list");
 }
@@ -46,7 +57,48 @@ int TImageList::AddPixels(const uint32_t* argb) {
     GdiFlush();
     int index = ImageList_Add(FHandle.Get(), color.Get(), maskBitmap.Get());
     if (index < 0) throw Exception(L"Cannot add an image to the image list");
+    // Image-major, row by row: the strip is laid out from these when it is made.
+    for (int i = 0; i < FWidth * FHeight; ++i) {
+        uint32_t pixel = argb[i], alpha = pixel >> 24;
+        auto scale = [alpha](uint32_t channel) { return (channel * alpha + 127) / 255; };
+        FPremultiplied.push_back((alpha << 24) | (scale((pixel >> 16) & 0xFF) << 16) | (scale((pixel >> 8) & 0xFF) << 8) |
+                                 scale(pixel & 0xFF));
+    }
+    DropStrip();
     return index;
+}
+
+void TImageList::PrepareStrip() const {
+    const int count = static_cast<int>(FPremultiplied.size()) / (FWidth * FHeight);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = FWidth * count;
+    info.bmiHeader.biHeight = -FHeight;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> strip(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!strip || !bits) throw Exception(L"Cannot create an image bitmap");
+    auto* pixels = static_cast<uint32_t*>(bits);
+    const int stride = FWidth * count;
+    for (int image = 0; image < count; ++image)
+        for (int y = 0; y < FHeight; ++y)
+            for (int x = 0; x < FWidth; ++x)
+                pixels[y * stride + image * FWidth + x] = FPremultiplied[(image * FHeight + y) * FWidth + x];
+    GdiFlush();
+    MemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!dc) throw Exception(L"Cannot create a drawing surface for the images");
+    FStripDCBitmap = SelectObject(dc.Get(), strip.Get());
+    FStripDC = std::move(dc);
+    FStrip = std::move(strip);
+}
+
+void TImageList::Draw(TCanvas& canvas, int x, int y, int index) const {
+    if (index < 0 || index >= Count()) return;
+    if (!FStrip) PrepareStrip();
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(canvas.Handle(), x, y, FWidth, FHeight, FStripDC.Get(), index * FWidth, 0, FWidth, FHeight, blend);
 }
 
 IconHandle TImageList::GetIcon(int index) const {

@@ -1,5 +1,9 @@
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "forms/Classes.h"
+#include "forms/Graphics.h"
 #include "forms/Handles.h"
 
 namespace forms {
@@ -7,6 +11,7 @@ namespace forms {
 class TImageList : public TComponent {
 public:
     explicit TImageList(TComponent* owner);
+    ~TImageList() override;
     const TClassInfo* ClassInfo() const override;
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
@@ -17,11 +22,23 @@ public:
     int AddPixels(const uint32_t* argb);
     // A new icon of image index; the caller owns it.
     IconHandle GetIcon(int index) const;
+    // Draws image index with its top-left corner at (x, y), blended by its alpha.
+    // The images are kept in one bitmap made once, so drawing creates nothing.
+    void Draw(TCanvas& canvas, int x, int y, int index) const;
     HIMAGELIST Handle() const { return FHandle.Get(); }
 
 private:
+    void PrepareStrip() const;
+    void DropStrip() const;
+
     int FWidth = 16, FHeight = 16;
     ImageListHandle FHandle;
+    // Every image side by side as premultiplied ARGB, for Draw; the strip is
+    // made from them on the first Draw after a change.
+    std::vector<uint32_t> FPremultiplied;
+    mutable MemoryDC FStripDC;
+    mutable GdiObject<HBITMAP> FStrip;
+    mutable HGDIOBJ FStripDCBitmap = nullptr;
 };
 
 }  // namespace forms

@@ -260,6 +260,39 @@ TEST(ImageListTest, PixelsComeBackAsAnIconOfTheListSize) {
     DeleteObject(info.hbmMask);
 }
 
+TEST(ImageListTest, DrawBlendsTheChosenImageOverWhatIsThere) {
+    TImageList images(nullptr);
+    images.SetSize(4, 4);
+    std::vector<uint32_t> green(16, 0), red(16, 0);
+    green[0] = 0xFF00C000;
+    green[1] = 0x80FFFFFF;  // half white
+    red[0] = 0xFFD00000;
+    images.AddPixels(green.data());
+    images.AddPixels(red.data());
+
+    // A grey 8 x 4 surface: image 1 at x 0, image 0 at x 4.
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    GdiObject<HBITMAP> surface(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    auto* pixels = static_cast<uint32_t*>(bits);
+    std::fill(pixels, pixels + 32, 0x00404040u);
+    MemoryDC dc(CreateCompatibleDC(nullptr));
+    ScopedSelect selected(dc.Get(), surface.Get());
+    TCanvas canvas(dc.Get());
+    images.Draw(canvas, 0, 0, 1);
+    images.Draw(canvas, 4, 0, 0);
+    GdiFlush();
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } expected[] = {{0, 0, 0xD00000}, {1, 0, 0x404040}, {4, 0, 0x00C000}, {6, 0, 0x404040}, {4, 3, 0x404040}};
+    for (const auto& e : expected) EXPECT_EQ(pixels[e.y * 8 + e.x] & 0xFFFFFF, e.rgb) << e.x << "," << e.y;
+    // Half white over grey: about halfway between them in every channel.
+    const uint32_t blended = pixels[5] & 0xFF;
+    EXPECT_NEAR(static_cast<int>(blended), (0x40 + 0xFF) / 2, 2);
+}
+
 // ---- Fonts ----
 
 TEST_F(ControlOnFormTest, ControlsFollowTheParentFontUntilGivenTheirOwn) {
