@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include <algorithm>
+
 #include "app/ResultMarks.h"
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
@@ -29,6 +31,36 @@ constexpr int kMarkFailed = 1;
 // Gap between a row's mark and its text.
 constexpr int kMarkLeft = 2;
 constexpr int kTextGap = 4;
+
+// Paces what only the screen shows: due at most once per frame of the display,
+// and after a frame whose painting took long, only after a pause a few times
+// as long, so that painting never takes more than a small part of a run.
+class FramePacer {
+public:
+    static constexpr double kFrameMs = 16.0;
+    static constexpr double kPauseFactor = 4.0;
+
+    FramePacer() : FNext(Now() + kFrameMs) {}
+    bool Due() const { return Now() >= FNext; }
+    // A frame that started at started (Now) is done.
+    void Painted(double started) {
+        double now = Now();
+        FNext = now + std::max(kFrameMs, kPauseFactor * (now - started));
+    }
+    static double Now() {
+        static const double ticksPerMs = [] {
+            LARGE_INTEGER frequency;
+            QueryPerformanceFrequency(&frequency);
+            return static_cast<double>(frequency.QuadPart) / 1000.0;
+        }();
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart) / ticksPerMs;
+    }
+
+private:
+    double FNext;
+};
 
 }  // namespace
 
@@ -493,36 +525,93 @@ void TKamdropForm::HandleReaderReady(TObject*) {
 void TKamdropForm::ReleaseFiles() {
     std::wstring currentDay;
     int dayCounter = 0;
-    FileQueue->CustomSort(CompareFileDates);
+    // Each date is read once instead of twice per comparison; sorted on those
+    // dates, the queue takes the very order the comparator would give it.
+    std::vector<TDateTime> dates;
+    if (FileQueue->Count() >= 2) {
+        dates = ReadFileDates();
+        SortByFileDates(*FileQueue, dates);
+    }
     const int count = FileQueue->Count();
     ProgressBar->SetRange(0, count);
     if (count == 0) return;
-    for (int i = 1; i <= count; ++i) {
-        const std::wstring source = FileQueue->Get(i - 1);
-        StatusBar->SetSimpleText(source);
-        ProgressBar->SetPosition(i);
-        Repaint();
 
-        const std::wstring day = FormatDateIso(GetFileDate(source));
-        if (day != currentDay) {
-            currentDay = day;
-            dayCounter = 1;
-        } else {
-            ++dayCounter;
+    // Rows go into the list quietly; what the files changed is shown once per
+    // frame of the display and after the last file (ShowProgress).
+    TStrings& rows = FilesListBox->Items();
+    rows.BeginUpdate();
+    try {
+        FramePacer frames;
+        for (int i = 1; i <= count; ++i) {
+            const std::wstring source = FileQueue->Get(i - 1);
+            const std::wstring day = FormatDateIso(dates.empty() ? GetFileDate(source) : dates[i - 1]);
+            if (day != currentDay) {
+                currentDay = day;
+                dayCounter = 1;
+            } else {
+                ++dayCounter;
+            }
+            // The output directory and the label are read anew: an edit during the run renames the files after it.
+            const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
+                                                        OvcHistoryComboBoxLabel->Text(), dayCounter, source);
+            const bool moved = !target.empty() && MoveToTarget(source, target);
+            rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
+            if (i == count || frames.Due()) {
+                const double started = frames.Now();
+                ShowProgress(source, i);
+                frames.Painted(started);
+            }
+            Application->ProcessMessages();
         }
-        // The output directory and the label are read anew: an edit during the run renames the files after it.
-        const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
-                                                    OvcHistoryComboBoxLabel->Text(), dayCounter, source);
-        const bool moved =
-            !target.empty() && MoveToTarget(source, target);
-
-        TStrings& rows = FilesListBox->Items();
-        rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
-        FilesListBox->SetItemIndex(rows.Count() - 1);
-        FilesListBox->SetItemIndex(-1);
-        Repaint();
-        Application->ProcessMessages();
+    } catch (...) {
+        rows.EndUpdate();
+        throw;
     }
+    rows.EndUpdate();
+}
+
+// One frame of the run: the file being moved, its number, and the list
+// scrolled to its end with no row selected, painted at once.
+void TKamdropForm::ShowProgress(const std::wstring& source, int number) {
+    StatusBar->SetSimpleText(source);
+    ProgressBar->SetPosition(number);
+    TStrings& rows = FilesListBox->Items();
+    FilesListBox->SetItemIndex(rows.Count() - 1);
+    FilesListBox->SetItemIndex(-1);
+    // Redraw on again invalidates the whole list: rows shift wherever a row went
+    // in, and the list's own invalidation misses some after it has scrolled.
+    rows.EndUpdate();
+    FilesListBox->Update();
+    rows.BeginUpdate();
+}
+
+std::vector<TDateTime> TKamdropForm::ReadFileDates() {
+    std::vector<TDateTime> dates;
+    const int count = FileQueue->Count();
+    dates.reserve(count);
+    // Thousands of files take seconds to open: the window keeps answering meanwhile.
+    FramePacer frames;
+    for (int i = 0; i < count; ++i) {
+        dates.push_back(GetFileDate(FileQueue->Get(i)));
+        if (frames.Due()) {
+            Application->ProcessMessages();
+            frames.Painted(frames.Now());
+        }
+    }
+    return dates;
+}
+
+void SortByFileDates(TStrings& List, std::vector<TDateTime>& Dates) {
+    if (List.Count() < 2) return;
+    QuickSortRange(
+        0, List.Count() - 1,
+        [&](int index1, int index2) {
+            return Dates[index1] < Dates[index2] ? -1 : Dates[index1] > Dates[index2] ? 1 : 0;
+        },
+        [&](int index1, int index2) {
+            List.Exchange(index1, index2);
+            std::swap(Dates[index1], Dates[index2]);
+        });
 }
 
 bool MoveToTarget(const std::wstring& Source, const std::wstring& Target) {

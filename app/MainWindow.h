@@ -3,6 +3,7 @@
 // the results list, the release run and the window's commands.
 
 #include <string>
+#include <vector>
 
 #include "controls/AttachedButton.h"
 #include "controls/ControlBase.h"
@@ -82,6 +83,8 @@ private:
     void HandleFileFound(forms::TObject* Sender, const std::wstring& FileName);
     void HandleReaderReady(forms::TObject* Sender);
     void ReleaseFiles();
+    void ShowProgress(const std::wstring& source, int number);
+    std::vector<forms::TDateTime> ReadFileDates();
 
     library::TDirReader* DirReader = nullptr;
     forms::TStringList* FileQueue = nullptr;
@@ -106,6 +109,11 @@ int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
 // Moves Source to Target (copying across volumes, written through, never over an
 // existing file). A failed move leaves the source and no partly written target.
 bool MoveToTarget(const std::wstring& Source, const std::wstring& Target);
+
+// Sorts List by file date, with entry i's date given in Dates[i] (the dates move
+// with their entries): the string list's sort on dates read once, so List ends
+// in exactly the order a sort with CompareFileDates leaves, ties included.
+void SortByFileDates(forms::TStrings& List, std::vector<forms::TDateTime>& Dates);
 
 // The new full path of Source: output directory, "yyyy-mm-dd", "_", label,
 // the day counter ("_0n" below 10) and the lower-cased extension. Empty when

@@ -157,44 +157,14 @@ void TStringList::CustomSort(TStringListSortCompare compare) {
     if (Count() < 2) return;
     BeginUpdate();
     try {
-        QuickSort(0, Count() - 1, compare);
+        QuickSortRange(
+            0, Count() - 1, [&](int index1, int index2) { return compare(*this, index1, index2); },
+            [&](int index1, int index2) { Exchange(index1, index2); });
     } catch (...) {
         EndUpdate();
         throw;
     }
     EndUpdate();
-}
-
-// The exact steps matter: entries that compare equal keep the order these
-// exchanges leave them in, and callers (the release run's day counters) rely on it.
-void TStringList::QuickSort(int left, int right, TStringListSortCompare compare) {
-    while (left < right) {
-        if (right - left == 1) {
-            if (compare(*this, left, right) > 0) Exchange(left, right);
-            break;
-        }
-        int i = left, j = right, pivot = (left + right) / 2;
-        do {
-            while (i != pivot && compare(*this, i, pivot) < 0) ++i;
-            while (j != pivot && compare(*this, j, pivot) > 0) --j;
-            if (i <= j) {
-                if (i != j) Exchange(i, j);
-                if (pivot == i)
-                    pivot = j;
-                else if (pivot == j)
-                    pivot = i;
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        if (j - left > right - i) {
-            if (i < right) QuickSort(i, right, compare);
-            right = j;
-        } else {
-            if (left < j) QuickSort(left, j, compare);
-            left = i;
-        }
-    }
 }
 
 // ---- TComponent ----

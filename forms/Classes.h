@@ -89,11 +89,46 @@ private:
     };
     void CheckIndex(int index) const;
     void Changed();
-    void QuickSort(int left, int right, TStringListSortCompare compare);
 
     std::vector<Item> FItems;
     int FUpdateCount = 0;
 };
+
+// The string list's sort over the index range left..right, with the comparison
+// (negative, 0, positive) and the exchange of two entries given. The sort is not
+// stable: entries that compare equal end up where these exact steps leave them,
+// and callers (the release run's day counters) rely on that order.
+template <typename Compare, typename Exchange>
+void QuickSortRange(int left, int right, Compare&& compare, Exchange&& exchange) {
+    while (left < right) {
+        if (right - left == 1) {
+            if (compare(left, right) > 0) exchange(left, right);
+            break;
+        }
+        int i = left, j = right, pivot = (left + right) / 2;
+        do {
+            while (i != pivot && compare(i, pivot) < 0) ++i;
+            while (j != pivot && compare(j, pivot) > 0) --j;
+            if (i <= j) {
+                if (i != j) exchange(i, j);
+                // The pivot is tracked by its index, so it follows its entry.
+                if (pivot == i)
+                    pivot = j;
+                else if (pivot == j)
+                    pivot = i;
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left > right - i) {
+            if (i < right) QuickSortRange(i, right, compare, exchange);
+            right = j;
+        } else {
+            if (left < j) QuickSortRange(left, j, compare, exchange);
+            left = i;
+        }
+    }
+}
 
 enum class TOperation { opInsert, opRemove };
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "DialogWatcher.h"
 #include "TempTree.h"
 #include "KamdropTestForm.h"
@@ -93,6 +96,107 @@ TEST_F(ReleaseRunTest, FilesInTheSameTwoSecondStepGetCountersInTheSortsOrder) {
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_01.jpg"), "in\\c.jpg");
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_02.jpg"), "in\\b.jpg");
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_03.jpg"), "in\\a.jpg");
+}
+
+// The sort as it was before each date was read once: the string list's
+// quicksort driven by a comparator at every step. Kept here as the reference
+// that the order of the release run must match, ties included.
+void ReferenceQuickSort(TStrings& list, int left, int right, TStringListSortCompare compare) {
+    while (left < right) {
+        if (right - left == 1) {
+            if (compare(list, left, right) > 0) list.Exchange(left, right);
+            break;
+        }
+        int i = left, j = right, pivot = (left + right) / 2;
+        do {
+            while (i != pivot && compare(list, i, pivot) < 0) ++i;
+            while (j != pivot && compare(list, j, pivot) > 0) --j;
+            if (i <= j) {
+                if (i != j) list.Exchange(i, j);
+                if (pivot == i)
+                    pivot = j;
+                else if (pivot == j)
+                    pivot = i;
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left > right - i) {
+            if (i < right) ReferenceQuickSort(list, i, right, compare);
+            right = j;
+        } else {
+            if (left < j) ReferenceQuickSort(list, left, j, compare);
+            left = i;
+        }
+    }
+}
+
+std::map<std::wstring, TDateTime> gDatesByName;
+int CompareDatesByName(TStrings& list, int index1, int index2) {
+    TDateTime date1 = gDatesByName.at(list.Get(index1)), date2 = gDatesByName.at(list.Get(index2));
+    return date1 < date2 ? -1 : date1 > date2 ? 1 : 0;
+}
+
+TEST(FileDateSortTest, DatesReadOnceGiveTheComparatorsOrderForEveryInputTiesIncluded) {
+    std::mt19937 random(20230111);
+    for (int trial = 0; trial < 4000; ++trial) {
+        // Mostly small lists with many equal dates, now and then a long one.
+        const int count = trial % 100 == 0 ? 300 + static_cast<int>(random() % 700) : static_cast<int>(random() % 40);
+        const int distinct = 1 + static_cast<int>(random() % (trial % 3 == 0 ? 3 : count + 1));
+        TStringList expected, sorted;
+        std::vector<TDateTime> dates;
+        gDatesByName.clear();
+        for (int i = 0; i < count; ++i) {
+            std::wstring name = L"f" + std::to_wstring(i);
+            TDateTime date = 45000.0 + static_cast<double>(random() % distinct) / 8.0;
+            gDatesByName[name] = date;
+            expected.Add(name);
+            sorted.Add(name);
+            dates.push_back(date);
+        }
+        if (count >= 2) ReferenceQuickSort(expected, 0, count - 1, CompareDatesByName);
+        SortByFileDates(sorted, dates);
+        ASSERT_EQ(sorted.ToVector(), expected.ToVector()) << "trial " << trial << ", " << count << " entries";
+        for (int i = 0; i < count; ++i) ASSERT_EQ(dates[i], gDatesByName.at(sorted.Get(i)));
+    }
+}
+
+// Through real files and the real window: every name follows the order that the
+// comparator reading the disk gives, however the ties fall.
+TEST_F(ReleaseRunTest, NamesFollowTheOrderOfTheComparatorThatReadsTheDisk) {
+    std::mt19937 random(11);
+    for (int i = 0; i < 60; ++i)
+        tree.MakeFile(L"in\\P" + std::to_wstring(100 + i) + L".jpg", 2023, 6, 1 + static_cast<int>(random() % 2),
+                      10, 0, 2 * static_cast<int>(random() % 4));
+    TStringList expected;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((tree.Path(L"in") + L"\\*.*").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) expected.Add(In(found.cFileName));
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    ReferenceQuickSort(expected, 0, expected.Count() - 1, CompareFileDates);
+    std::vector<std::wstring> names;
+    std::wstring day;
+    int counter = 0;
+    for (const std::wstring& path : expected.ToVector()) {
+        std::wstring date = FormatDateIso(GetFileDate(path));
+        counter = date == day ? counter + 1 : 1;
+        day = date;
+        wchar_t name[64];
+        swprintf(name, 64, L"out\\%ls_Holiday_%02d.jpg", date.c_str(), counter);
+        names.push_back(name);
+    }
+
+    PressStart();
+    ASSERT_TRUE(errors.empty());
+    for (int i = 0; i < expected.Count(); ++i) {
+        std::wstring source = expected.Get(i);
+        std::string relative = "in\\";
+        for (wchar_t c : source.substr(source.rfind(L'\\') + 1)) relative += static_cast<char>(c);
+        EXPECT_EQ(tree.Content(names[i]), relative) << i;
+    }
 }
 
 TEST_F(ReleaseRunTest, DayIsTheLocalDayOfTheLastWriteTime) {
