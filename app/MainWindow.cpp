@@ -578,11 +578,9 @@ void TKamdropForm::ShowProgress(const std::wstring& source, int number) {
     TStrings& rows = FilesListBox->Items();
     FilesListBox->SetItemIndex(rows.Count() - 1);
     FilesListBox->SetItemIndex(-1);
-    // Redraw on again invalidates the whole list: rows shift wherever a row went
-    // in, and the list's own invalidation misses some after it has scrolled.
-    rows.EndUpdate();
-    FilesListBox->Update();
-    rows.BeginUpdate();
+    // The whole list: rows shift wherever a row went in, and the list's own
+    // invalidation misses some once it has scrolled.
+    FilesListBox->Repaint();
 }
 
 std::vector<TDateTime> TKamdropForm::ReadFileDates() {

@@ -187,6 +187,16 @@ protected:
     }
     bool Sorted() const override { return FListBox->FSorted; }
 
+public:
+    void BeginUpdate() override {
+        ++FListBox->FUpdating;
+        TWindowStrings::BeginUpdate();
+    }
+    void EndUpdate() override {
+        if (FListBox->FUpdating > 0) --FListBox->FUpdating;
+        TWindowStrings::EndUpdate();
+    }
+
 private:
     TListBox* FListBox;
 };
@@ -471,6 +481,20 @@ void TListBox::DrawItem(int index, const RECT& rect, TOwnerDrawState state) {
 
 void TListBox::WndProc(TMessage& message) {
     switch (message.Msg) {
+        case WM_PAINT:
+        case WM_PRINTCLIENT:
+            // While rows change quietly the list control would paint nothing, and
+            // a window uncovered meanwhile would stay blank. Asked to paint, it
+            // shows the rows as they are now: redraw goes on for the paint (the
+            // control then takes the whole list as changed if a row changed).
+            if (FUpdating > 0 && FHandle) {
+                TMessage redrawOn{WM_SETREDRAW, TRUE, 0}, redrawOff{WM_SETREDRAW, FALSE, 0};
+                DefaultHandler(redrawOn);
+                DefaultHandler(message);
+                DefaultHandler(redrawOff);
+                return;
+            }
+            break;
         case CN_BASE + WM_DRAWITEM: {
             auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
             message.Result = TRUE;

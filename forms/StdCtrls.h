@@ -95,6 +95,8 @@ protected:
     std::unique_ptr<TStringList> FSavedItems;
     int FSavedItemIndex = -1;
     int FSavedTopIndex = 0;
+    // Items().BeginUpdate nesting: rows change without the list repainting itself.
+    int FUpdating = 0;
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };

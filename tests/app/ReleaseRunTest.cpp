@@ -6,6 +6,7 @@
 #include <random>
 
 #include "DialogWatcher.h"
+#include "forms/Handles.h"
 #include "TempTree.h"
 #include "KamdropTestForm.h"
 
@@ -197,6 +198,115 @@ TEST_F(ReleaseRunTest, NamesFollowTheOrderOfTheComparatorThatReadsTheDisk) {
         for (wchar_t c : source.substr(source.rfind(L'\\') + 1)) relative += static_cast<char>(c);
         EXPECT_EQ(tree.Content(names[i]), relative) << i;
     }
+}
+
+// The list's client area as it is on the screen, pixel by pixel.
+std::vector<uint32_t> ListPixels(HWND list) {
+    RECT client;
+    GetClientRect(list, &client);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    GdiObject<HBITMAP> copy(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDC memory(CreateCompatibleDC(nullptr));
+    {
+        ScopedSelect selected(memory.Get(), copy.Get());
+        HDC screen = GetDC(list);
+        BitBlt(memory.Get(), 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+        ReleaseDC(list, screen);
+    }
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    return std::vector<uint32_t>(pixels, pixels + client.right * client.bottom);
+}
+
+// Watches the status bar through a window procedure put on top of its own: each
+// time the run shows a file there, a check is queued, which the run's message
+// processing right after that file runs. The list on the screen must then be
+// what a full redraw of the list paints.
+class ShownListProbe {
+public:
+    explicit ShownListProbe(TKamdropForm* form) : FForm(form) {
+        Current = this;
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = CheckProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"ShownListProbe";
+        RegisterClassW(&windowClass);
+        FWindow = CreateWindowW(L"ShownListProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        FStatusBar = form->StatusBar->Handle();
+        FPrevious = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(FStatusBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusBarProc)));
+        FList = form->FilesListBox->Handle();
+        FListPrevious =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
+    }
+    ~ShownListProbe() {
+        SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FListPrevious));
+        SetWindowLongPtrW(FStatusBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FPrevious));
+        DestroyWindow(FWindow);
+        Current = nullptr;
+    }
+
+    std::vector<int> Checked, Differing;
+
+private:
+    static inline ShownListProbe* Current = nullptr;
+
+    static LRESULT CALLBACK StatusBarProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        // A file's path; the texts of the run's start and end show no file.
+        auto text = reinterpret_cast<const wchar_t*>(lParam);
+        if (msg == SB_SETTEXTW && text && std::wstring(text).find(L'\\') != std::wstring::npos && !Current->FPending) {
+            Current->FPending = true;
+            PostMessageW(Current->FWindow, WM_APP, 0, 0);
+        }
+        return CallWindowProcW(Current->FPrevious, window, msg, wParam, lParam);
+    }
+    // Each file takes a few milliseconds longer, so that a short run still shows several frames.
+    static LRESULT CALLBACK ListProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == LB_ADDSTRING) Sleep(3);
+        return CallWindowProcW(Current->FListPrevious, window, msg, wParam, lParam);
+    }
+    static LRESULT CALLBACK CheckProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg != WM_APP || !Current) return DefWindowProcW(window, msg, wParam, lParam);
+        Current->FPending = false;
+        Current->Check();
+        return 0;
+    }
+    void Check() {
+        int rows = FForm->FilesListBox->Items().Count();
+        if (rows == 0) return;
+        HWND list = FForm->FilesListBox->Handle();
+        UpdateWindow(list);
+        std::vector<uint32_t> shown = ListPixels(list);
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Checked.push_back(rows);
+        if (ListPixels(list) != shown) Differing.push_back(rows);
+    }
+
+    TKamdropForm* FForm;
+    HWND FWindow = nullptr, FStatusBar = nullptr, FList = nullptr;
+    WNDPROC FPrevious = nullptr, FListPrevious = nullptr;
+    bool FPending = false;
+};
+
+TEST_F(ReleaseRunTest, TheListShowsTheRightRowsWheneverTheRunHasShownAFile) {
+    const int count = 150;
+    std::mt19937 random(5);
+    for (int i = 0; i < count; ++i)
+        tree.MakeFile(L"in\\N" + std::to_wstring(1000 + random() % 9000) + L"_" + std::to_wstring(i) + L".jpg", 2023,
+                      7, 1, 8 + i / 60, i % 60, 0);
+    form->Show();
+    SetWindowPos(form->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShownListProbe probe(form);
+    PressStart();
+    ASSERT_EQ(form->FilesListBox->Items().Count(), count);
+    EXPECT_GE(probe.Checked.size(), 3u);
+    ASSERT_FALSE(probe.Checked.empty());
+    EXPECT_EQ(probe.Checked.back(), count);
+    EXPECT_TRUE(probe.Differing.empty()) << probe.Differing.size() << " of " << probe.Checked.size()
+                                         << " shown states differ from a full redraw, the first after "
+                                         << (probe.Differing.empty() ? 0 : probe.Differing[0]) << " files";
 }
 
 TEST_F(ReleaseRunTest, DayIsTheLocalDayOfTheLastWriteTime) {

@@ -74,6 +74,36 @@ TEST_F(ControlOnFormTest, SortedOwnerDrawnListKeepsRowsAlphabeticalWithTheirObje
     EXPECT_EQ(list->Items().Count(), 0);
 }
 
+TEST_F(ControlOnFormTest, ListChangingQuietlyPaintsOnlyWhenAskedAndThenShowsTheRowsAsTheyAre) {
+    auto* list = new TListBox(form);
+    list->SetParent(form);
+    list->SetBounds(0, 0, 300, 200);
+    list->SetStyle(lbOwnerDrawFixed);
+    DrawProbe probe;
+    probe.list = list;
+    list->OnDrawItem = Bind<&DrawProbe::Draw>(&probe);
+    form->Show();
+    list->Repaint();
+
+    list->Items().BeginUpdate();
+    for (const wchar_t* text : {L"a", L"b", L"c"}) list->Items().Add(text);
+    list->SetItemIndex(2);
+    list->SetItemIndex(-1);
+    UpdateWindow(list->Handle());
+    EXPECT_TRUE(probe.rows.empty());
+    // Uncovered (or a frame is due) while still changing: every row is painted as it is now.
+    RedrawWindow(list->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(std::set<int>(probe.rows.begin(), probe.rows.end()), (std::set<int>{0, 1, 2}));
+
+    probe.rows.clear();
+    list->Items().Add(L"d");
+    UpdateWindow(list->Handle());
+    EXPECT_TRUE(probe.rows.empty());
+    list->Items().EndUpdate();
+    UpdateWindow(list->Handle());
+    EXPECT_EQ(std::set<int>(probe.rows.begin(), probe.rows.end()), (std::set<int>{0, 1, 2, 3}));
+}
+
 TEST_F(ControlOnFormTest, ListRowsSurviveRecreatingTheWindow) {
     auto* list = new TListBox(form);
     list->SetParent(form);
