@@ -33,8 +33,32 @@ void TStatusBar::SetSimpleText(const std::wstring& text) {
     FSimpleText = text;
     if (!FHandle) return;
     SendMessageW(FHandle, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
-    // Part 0 carries the same text so that WM_GETTEXT reads what is shown.
-    SendMessageW(FHandle, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TStatusBar::WndProc(TMessage& message) {
+    // The control answers its window text from part 0, not from the simple text
+    // it shows; keeping part 0 alike would paint the bar a second time.
+    switch (message.Msg) {
+        case WM_GETTEXTLENGTH:
+            message.Result = static_cast<LRESULT>(FSimpleText.size());
+            return;
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<wchar_t*>(message.LParam);
+            size_t room = static_cast<size_t>(message.WParam);
+            if (!buffer || room == 0) {
+                message.Result = 0;
+                return;
+            }
+            size_t length = std::min(room - 1, FSimpleText.size());
+            FSimpleText.copy(buffer, length);
+            buffer[length] = L'\0';
+            message.Result = static_cast<LRESULT>(length);
+            return;
+        }
+        default:
+            break;
+    }
+    TWinControl::WndProc(message);
 }
 
 void TStatusBar::ColorChanged() {

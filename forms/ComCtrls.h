@@ -14,6 +14,7 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void InitializeWnd() override;
+    void WndProc(TMessage& message) override;
     void ColorChanged() override;
     void SendBackgroundColor();
     std::wstring FSimpleText;

@@ -262,6 +262,9 @@ TEST_F(ControlOnFormTest, StatusTextIsReadableAsTheWindowTextAndProgressKeepsIts
     wchar_t text[64] = {};
     SendMessageW(status->Handle(), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, L"Prepare...");
+    EXPECT_EQ(SendMessageW(status->Handle(), WM_GETTEXTLENGTH, 0, 0), 10);
+    EXPECT_EQ(SendMessageW(status->Handle(), WM_GETTEXT, 5, reinterpret_cast<LPARAM>(text)), 4);
+    EXPECT_STREQ(text, L"Prep");
 
     auto* progress = new TProgressBar(form);
     progress->SetParent(form);
