@@ -1,12 +1,17 @@
-// Files N photos with spread dates through the real window, then the same
-// files with a plain loop of date-sorted moves, and reports both rates, their
-// ratio and the program's peak memory.
+// The benchmark. For each N (default 2000 and 10000): files N photos through
+// the real window while another thread keeps asking the window for an answer,
+// then files N fresh photos with a plain loop of date-sorted moves; prints both
+// times, their ratio and the longest wait for an answer. Then starts Kamdrop and
+// a minimal window program in turns and prints their start-up times (process
+// start to window shown) and peak memory.
 //
-//   kamdrop_bench.exe [N]      N defaults to 2000
+//   kamdrop_bench.exe [N...]
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,15 +23,17 @@
 namespace {
 
 double Seconds() {
-    static LARGE_INTEGER frequency = [] {
+    static const double frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
-        return f;
+        return static_cast<double>(f.QuadPart);
     }();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart) / frequency;
 }
+
+double MiB(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
 // N photos over about a year, a few dozen a day, in scan order unlike date order.
 void MakePhotos(const TempTree& tree, const std::wstring& folder, int count) {
@@ -86,47 +93,215 @@ int CountFiles(const std::wstring& folder) {
     return count;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    const int count = argc > 1 ? _wtoi(argv[1]) : 2000;
-    if (count <= 0) {
-        std::fprintf(stderr, "usage: kamdrop_bench [N]\n");
-        return 2;
+// Asks a window for an answer (WM_NULL) over and over from a thread of its own
+// and keeps the longest wait; a window that waits for nothing answers at once.
+class AnswerProbe {
+public:
+    explicit AnswerProbe(HWND window) : FWindow(window) {
+        FThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
     }
+    ~AnswerProbe() { Stop(); }
+    // Stops asking; the longest wait in seconds.
+    double Stop() {
+        if (FThread) {
+            FStop = true;
+            WaitForSingleObject(FThread, INFINITE);
+            CloseHandle(FThread);
+            FThread = nullptr;
+        }
+        return FLongest;
+    }
+    int Answers() const { return FAnswers; }
+
+private:
+    static DWORD WINAPI Run(void* param) {
+        auto* probe = static_cast<AnswerProbe*>(param);
+        while (!probe->FStop) {
+            double sent = Seconds();
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(probe->FWindow, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) break;
+            probe->FLongest = std::max(probe->FLongest, Seconds() - sent);
+            ++probe->FAnswers;
+            Sleep(1);
+        }
+        return 0;
+    }
+
+    HWND FWindow;
+    HANDLE FThread = nullptr;
+    std::atomic<bool> FStop{false};
+    double FLongest = 0;
+    int FAnswers = 0;
+};
+
+struct ReleaseResult {
+    int Count = 0, WindowMoved = 0, PlainMoved = 0;
+    double WindowSeconds = 0, PlainSeconds = 0, LongestWait = 0;
+    SIZE_T PeakWorkingSet = 0;
+};
+
+// One run through the window and one plain loop, in turn, on N fresh photos each.
+ReleaseResult MeasureRelease(int count) {
+    ReleaseResult result;
+    result.Count = count;
     TempTree tree;
     std::printf("Making %d photos...\n", count);
+    std::fflush(stdout);
     MakePhotos(tree, L"in", count);
     tree.MakeDirectory(L"out");
     tree.MakeDirectory(L"program");
-
-    KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
-    if (!kamdrop.WaitForMainWindow()) {
-        std::fprintf(stderr, "Kamdrop's window did not appear\n");
-        return 1;
+    {
+        KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
+        if (!kamdrop.WaitForMainWindow()) {
+            std::fprintf(stderr, "Kamdrop's window did not appear\n");
+            return result;
+        }
+        kamdrop.SetInput(tree.Path(L"in"));
+        kamdrop.SetOutput(tree.Path(L"out"));
+        kamdrop.SetLabel(L"Bench");
+        AnswerProbe probe(kamdrop.MainWindow());
+        double start = Seconds();
+        kamdrop.ClickStartAndWait();
+        result.WindowSeconds = Seconds() - start;
+        result.LongestWait = probe.Stop();
+        result.WindowMoved = CountFiles(tree.Path(L"out"));
+        result.PeakWorkingSet = kamdrop.PeakWorkingSet();
+        kamdrop.Close();
     }
-    kamdrop.SetInput(tree.Path(L"in"));
-    kamdrop.SetOutput(tree.Path(L"out"));
-    kamdrop.SetLabel(L"Bench");
-    double start = Seconds();
-    kamdrop.ClickStartAndWait();
-    double kamdropSeconds = Seconds() - start;
-    int kamdropMoved = CountFiles(tree.Path(L"out"));
-    SIZE_T peak = kamdrop.PeakWorkingSet();
-    kamdrop.Close();
-
     MakePhotos(tree, L"in2", count);
     tree.MakeDirectory(L"out2");
-    start = Seconds();
-    int plainMoved = PlainLoop(tree.Path(L"in2"), tree.Path(L"out2"));
-    double plainSeconds = Seconds() - start;
+    double start = Seconds();
+    result.PlainMoved = PlainLoop(tree.Path(L"in2"), tree.Path(L"out2"));
+    result.PlainSeconds = Seconds() - start;
+    return result;
+}
 
-    double kamdropRate = kamdropMoved / kamdropSeconds, plainRate = plainMoved / plainSeconds;
-    std::printf("Kamdrop window: %d of %d files in %.2f s, %.0f files/s\n", kamdropMoved, count, kamdropSeconds,
-                kamdropRate);
-    std::printf("Plain loop:     %d of %d files in %.2f s, %.0f files/s\n", plainMoved, count, plainSeconds,
-                plainRate);
-    std::printf("Ratio (window / plain): %.2f\n", kamdropRate / plainRate);
-    std::printf("Peak working set of Kamdrop: %.1f MiB\n", static_cast<double>(peak) / (1024.0 * 1024.0));
-    return kamdropMoved == count && plainMoved == count ? 0 : 1;
+struct WindowSearch {
+    DWORD ProcessId;
+    const wchar_t* Title;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindShownWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->ProcessId || !IsWindowVisible(window)) return TRUE;
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (wcscmp(title, search->Title) != 0) return TRUE;
+    search->Found = window;
+    return FALSE;
+}
+
+struct StartResult {
+    double Seconds = -1;
+    SIZE_T PeakWorkingSet = 0;
+};
+
+// Starts a copy of exe in folder, waits for its window titled title, lets it
+// settle, reads its peak memory and closes it again.
+StartResult MeasureStart(const std::wstring& exe, const std::wstring& folder, const wchar_t* title) {
+    StartResult result;
+    std::wstring copy = folder + exe.substr(exe.find_last_of(L'\\'));
+    CopyFileW(exe.c_str(), copy.c_str(), FALSE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + copy + L"\"";
+    double start = Seconds();
+    if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        return result;
+    WindowSearch search{process.dwProcessId, title};
+    while (Seconds() - start < 30) {
+        EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.Found) break;
+        Sleep(1);
+    }
+    if (search.Found) {
+        result.Seconds = Seconds() - start;
+        Sleep(500);
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof(counters);
+        if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof(counters)))
+            result.PeakWorkingSet = counters.PeakWorkingSetSize;
+        PostMessageW(search.Found, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DeleteFileW(copy.c_str());
+    return result;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<int> counts;
+    for (int i = 1; i < argc; ++i) counts.push_back(_wtoi(argv[i]));
+    if (counts.empty()) counts = {2000, 10000};
+    if (std::any_of(counts.begin(), counts.end(), [](int n) { return n <= 0; })) {
+        std::fprintf(stderr, "usage: kamdrop_bench [N...]\n");
+        return 2;
+    }
+
+    bool complete = true;
+    SIZE_T runPeak = 0;
+    std::vector<ReleaseResult> releases;
+    for (int count : counts) {
+        releases.push_back(MeasureRelease(count));
+        const ReleaseResult& r = releases.back();
+        complete = complete && r.WindowMoved == count && r.PlainMoved == count;
+        runPeak = std::max(runPeak, r.PeakWorkingSet);
+    }
+
+    // Start-up in turns, so that both programs meet the same load on the machine.
+    TempTree tree;
+    tree.MakeDirectory(L"program");
+    const std::wstring folder = tree.Path(L"program");
+    std::vector<double> kamdropStarts, minimalStarts, kamdropPeaks, minimalPeaks;
+    for (int round = 0; round < 5; ++round) {
+        StartResult minimal = MeasureStart(HostPathToWindows(MINIMAL_WINDOW_EXE), folder, L"Minimal window");
+        StartResult kamdrop = MeasureStart(HostPathToWindows(KAMDROP_EXE), folder, L"Kamdrop");
+        if (minimal.Seconds < 0 || kamdrop.Seconds < 0) {
+            std::fprintf(stderr, "a window did not appear\n");
+            complete = false;
+            break;
+        }
+        minimalStarts.push_back(minimal.Seconds);
+        kamdropStarts.push_back(kamdrop.Seconds);
+        minimalPeaks.push_back(MiB(minimal.PeakWorkingSet));
+        kamdropPeaks.push_back(MiB(kamdrop.PeakWorkingSet));
+    }
+
+    std::printf("\n");
+    for (const ReleaseResult& r : releases) {
+        std::printf("%d files\n", r.Count);
+        std::printf("  Kamdrop window: %d of %d files in %.2f s (%.2f ms a file)\n", r.WindowMoved, r.Count,
+                    r.WindowSeconds, 1000.0 * r.WindowSeconds / r.Count);
+        std::printf("  Plain loop:     %d of %d files in %.2f s (%.2f ms a file)\n", r.PlainMoved, r.Count,
+                    r.PlainSeconds, 1000.0 * r.PlainSeconds / r.Count);
+        std::printf("  Time ratio (window / plain): %.2f\n", r.WindowSeconds / r.PlainSeconds);
+        std::printf("  Longest wait for the window's answer during the run: %.0f ms\n", 1000.0 * r.LongestWait);
+        std::printf("  Peak working set of Kamdrop: %.1f MiB\n", MiB(r.PeakWorkingSet));
+    }
+    if (!kamdropStarts.empty()) {
+        double kamdropStart = Median(kamdropStarts), minimalStart = Median(minimalStarts);
+        double kamdropPeak = Median(kamdropPeaks), minimalPeak = Median(minimalPeaks);
+        std::printf("Start-up, process start to window shown (median of %zu in turns)\n", kamdropStarts.size());
+        std::printf("  Kamdrop %.0f ms, minimal window %.0f ms, ratio %.2f\n", 1000.0 * kamdropStart,
+                    1000.0 * minimalStart, kamdropStart / minimalStart);
+        std::printf("Peak working set\n");
+        std::printf("  Kamdrop started %.1f MiB, minimal window %.1f MiB, difference %.1f MiB\n", kamdropPeak,
+                    minimalPeak, kamdropPeak - minimalPeak);
+        std::printf("  Kamdrop during the runs %.1f MiB, difference %.1f MiB\n", MiB(runPeak),
+                    MiB(runPeak) - minimalPeak);
+    }
+    return complete ? 0 : 1;
 }
