@@ -38,7 +38,7 @@ constexpr int kTextGap = 4;
 class FramePacer {
 public:
     static constexpr double kFrameMs = 16.0;
-    static constexpr double kPauseFactor = 4.0;
+    static constexpr double kPauseFactor = 6.0;
 
     FramePacer() : FNext(Now() + kFrameMs) {}
     bool Due() const { return Now() >= FNext; }
