@@ -20,15 +20,30 @@ void TImageList::DropStrip() const {
 void TImageList::SetSize(int width, int height) {
     FWidth = width;
     FHeight = height;
-    FPremultiplied.clear();
+    FPixels.clear();
     DropStrip();
-    FHandle.Reset(ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 4, 4));
-    if (!FHandle) throw Exception(L"Cannot create the image list");
+    FHandle.Reset();
 }
 
-int TImageList::Count() const { return FHandle ? ImageList_GetImageCount(FHandle.Get()) : 0; }
+int TImageList::Count() const { return static_cast<int>(FPixels.size()) / (FWidth * FHeight); }
 
 int TImageList::AddPixels(const uint32_t* argb) {
+    FPixels.insert(FPixels.end(), argb, argb + FWidth * FHeight);
+    DropStrip();
+    if (FHandle) AddToHandle(argb);
+    return Count() - 1;
+}
+
+HIMAGELIST TImageList::Handle() const {
+    if (!FHandle) {
+        FHandle.Reset(ImageList_Create(FWidth, FHeight, ILC_COLOR32 | ILC_MASK, 4, 4));
+        if (!FHandle) throw Exception(L"Cannot create the image list");
+        for (int i = 0, count = Count(); i < count; ++i) AddToHandle(&FPixels[static_cast<size_t>(i) * FWidth * FHeight]);
+    }
+    return FHandle.Get();
+}
+
+void TImageList::AddToHandle(const uint32_t* argb) const {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = FWidth;
@@ -55,21 +70,12 @@ int TImageList::AddPixels(const uint32_t* argb) {
     }
     GdiObject<HBITMAP> maskBitmap(CreateBitmap(FWidth, FHeight, 1, 1, mask.data()));
     GdiFlush();
-    int index = ImageList_Add(FHandle.Get(), color.Get(), maskBitmap.Get());
-    if (index < 0) throw Exception(L"Cannot add an image to the image list");
-    // Image-major, row by row: the strip is laid out from these when it is made.
-    for (int i = 0; i < FWidth * FHeight; ++i) {
-        uint32_t pixel = argb[i], alpha = pixel >> 24;
-        auto scale = [alpha](uint32_t channel) { return (channel * alpha + 127) / 255; };
-        FPremultiplied.push_back((alpha << 24) | (scale((pixel >> 16) & 0xFF) << 16) | (scale((pixel >> 8) & 0xFF) << 8) |
-                                 scale(pixel & 0xFF));
-    }
-    DropStrip();
-    return index;
+    if (ImageList_Add(FHandle.Get(), color.Get(), maskBitmap.Get()) < 0)
+        throw Exception(L"Cannot add an image to the image list");
 }
 
 void TImageList::PrepareStrip() const {
-    const int count = static_cast<int>(FPremultiplied.size()) / (FWidth * FHeight);
+    const int count = Count();
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = FWidth * count;
@@ -84,8 +90,12 @@ void TImageList::PrepareStrip() const {
     const int stride = FWidth * count;
     for (int image = 0; image < count; ++image)
         for (int y = 0; y < FHeight; ++y)
-            for (int x = 0; x < FWidth; ++x)
-                pixels[y * stride + image * FWidth + x] = FPremultiplied[(image * FHeight + y) * FWidth + x];
+            for (int x = 0; x < FWidth; ++x) {
+                uint32_t pixel = FPixels[(image * FHeight + y) * FWidth + x], alpha = pixel >> 24;
+                auto scale = [alpha](uint32_t channel) { return (channel * alpha + 127) / 255; };
+                pixels[y * stride + image * FWidth + x] = (alpha << 24) | (scale((pixel >> 16) & 0xFF) << 16) |
+                                                          (scale((pixel >> 8) & 0xFF) << 8) | scale(pixel & 0xFF);
+            }
     GdiFlush();
     MemoryDC dc(CreateCompatibleDC(nullptr));
     if (!dc) throw Exception(L"Cannot create a drawing surface for the images");
@@ -102,7 +112,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index) const {
 }
 
 IconHandle TImageList::GetIcon(int index) const {
-    return IconHandle(ImageList_GetIcon(FHandle.Get(), index, ILD_NORMAL));
+    return IconHandle(ImageList_GetIcon(Handle(), index, ILD_NORMAL));
 }
 
 namespace {

@@ -8,6 +8,8 @@
 
 namespace forms {
 
+// Images of one size, kept as pixels; the image-list control's handle and the
+// bitmap that Draw uses are made from them only when first needed.
 class TImageList : public TComponent {
 public:
     explicit TImageList(TComponent* owner);
@@ -25,17 +27,18 @@ public:
     // Draws image index with its top-left corner at (x, y), blended by its alpha.
     // The images are kept in one bitmap made once, so drawing creates nothing.
     void Draw(TCanvas& canvas, int x, int y, int index) const;
-    HIMAGELIST Handle() const { return FHandle.Get(); }
+    HIMAGELIST Handle() const;
 
 private:
+    void AddToHandle(const uint32_t* argb) const;
     void PrepareStrip() const;
     void DropStrip() const;
 
     int FWidth = 16, FHeight = 16;
-    ImageListHandle FHandle;
-    // Every image side by side as premultiplied ARGB, for Draw; the strip is
-    // made from them on the first Draw after a change.
-    std::vector<uint32_t> FPremultiplied;
+    // Every image's pixels, one image after the other.
+    std::vector<uint32_t> FPixels;
+    mutable ImageListHandle FHandle;
+    // Every image side by side, premultiplied, selected into a DC of its own.
     mutable MemoryDC FStripDC;
     mutable GdiObject<HBITMAP> FStrip;
     mutable HGDIOBJ FStripDCBitmap = nullptr;
