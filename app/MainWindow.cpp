@@ -536,14 +536,19 @@ void TKamdropForm::ReleaseFiles() {
     ProgressBar->SetRange(0, count);
     if (count == 0) return;
 
-    // Rows go into the list quietly; what the files changed is shown once per
-    // frame of the display and after the last file (ShowProgress).
+    // Every file gets its status text, progress step and row, quietly: the
+    // controls would each repaint at once. What the files changed is shown
+    // once per frame of the display and after the last file (ShowProgress).
     TStrings& rows = FilesListBox->Items();
+    StatusBar->BeginUpdate();
+    ProgressBar->BeginUpdate();
     rows.BeginUpdate();
     try {
         FramePacer frames;
         for (int i = 1; i <= count; ++i) {
             const std::wstring source = FileQueue->Get(i - 1);
+            StatusBar->SetSimpleText(source);
+            ProgressBar->SetPosition(i);
             const std::wstring day = FormatDateIso(dates.empty() ? GetFileDate(source) : dates[i - 1]);
             if (day != currentDay) {
                 currentDay = day;
@@ -558,23 +563,29 @@ void TKamdropForm::ReleaseFiles() {
             rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
             if (i == count || frames.Due()) {
                 const double started = frames.Now();
-                ShowProgress(source, i);
+                ShowProgress();
                 frames.Painted(started);
             }
             Application->ProcessMessages();
         }
     } catch (...) {
         rows.EndUpdate();
+        ProgressBar->EndUpdate();
+        StatusBar->EndUpdate();
         throw;
     }
     rows.EndUpdate();
+    ProgressBar->EndUpdate();
+    StatusBar->EndUpdate();
 }
 
 // One frame of the run: the file being moved, its number, and the list
 // scrolled to its end with no row selected, painted at once.
-void TKamdropForm::ShowProgress(const std::wstring& source, int number) {
-    StatusBar->SetSimpleText(source);
-    ProgressBar->SetPosition(number);
+void TKamdropForm::ShowProgress() {
+    StatusBar->EndUpdate();
+    StatusBar->BeginUpdate();
+    ProgressBar->EndUpdate();
+    ProgressBar->BeginUpdate();
     TStrings& rows = FilesListBox->Items();
     FilesListBox->SetItemIndex(rows.Count() - 1);
     FilesListBox->SetItemIndex(-1);

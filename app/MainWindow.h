@@ -83,7 +83,7 @@ private:
     void HandleFileFound(forms::TObject* Sender, const std::wstring& FileName);
     void HandleReaderReady(forms::TObject* Sender);
     void ReleaseFiles();
-    void ShowProgress(const std::wstring& source, int number);
+    void ShowProgress();
     std::vector<forms::TDateTime> ReadFileDates();
 
     library::TDirReader* DirReader = nullptr;

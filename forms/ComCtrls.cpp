@@ -32,7 +32,17 @@ void TStatusBar::InitializeWnd() {
 void TStatusBar::SetSimpleText(const std::wstring& text) {
     FSimpleText = text;
     if (!FHandle) return;
+    if (FUpdating > 0) {
+        FTextPending = true;
+        return;
+    }
     SendMessageW(FHandle, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TStatusBar::EndUpdate() {
+    if (FUpdating == 0 || --FUpdating > 0 || !FTextPending) return;
+    FTextPending = false;
+    if (FHandle) SendMessageW(FHandle, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(FSimpleText.c_str()));
 }
 
 void TStatusBar::WndProc(TMessage& message) {
@@ -108,7 +118,28 @@ int TProgressBar::Position() {
 
 void TProgressBar::SetPosition(int position) {
     FPosition = position;
-    if (FHandle) SendMessageW(FHandle, PBM_SETPOS, position, 0);
+    if (!FHandle) return;
+    if (FUpdating > 0) {
+        FPositionPending = true;
+        return;
+    }
+    SendMessageW(FHandle, PBM_SETPOS, FPosition, 0);
+}
+
+void TProgressBar::EndUpdate() {
+    if (FUpdating == 0 || --FUpdating > 0 || !FPositionPending) return;
+    FPositionPending = false;
+    if (FHandle) SendMessageW(FHandle, PBM_SETPOS, FPosition, 0);
+}
+
+void TProgressBar::WndProc(TMessage& message) {
+    // While the bar waits to show a new position, it is already the position
+    // (within the range, as the control keeps it).
+    if (message.Msg == PBM_GETPOS && FPositionPending) {
+        message.Result = FMax > FMin ? std::clamp(FPosition, FMin, FMax) : FMin;
+        return;
+    }
+    TWinControl::WndProc(message);
 }
 
 void TProgressBar::SetStep(int step) {

@@ -10,6 +10,10 @@ public:
     const TClassInfo* ClassInfo() const override;
     const std::wstring& SimpleText() const { return FSimpleText; }
     void SetSimpleText(const std::wstring& text);
+    // Between these the text changes without the bar repainting (the control
+    // paints at once on every change); EndUpdate shows the last text.
+    void BeginUpdate() { ++FUpdating; }
+    void EndUpdate();
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -18,6 +22,8 @@ protected:
     void ColorChanged() override;
     void SendBackgroundColor();
     std::wstring FSimpleText;
+    int FUpdating = 0;
+    bool FTextPending = false;
 };
 
 class TProgressBar : public TWinControl {
@@ -33,12 +39,19 @@ public:
     void SetPosition(int position);
     int Step() const { return FStep; }
     void SetStep(int step);
+    // Between these the position changes without the bar repainting (the
+    // control paints at once on every change); EndUpdate shows the last one.
+    void BeginUpdate() { ++FUpdating; }
+    void EndUpdate();
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void InitializeWnd() override;
     void DestroyWnd() override;
+    void WndProc(TMessage& message) override;
     int FMin = 0, FMax = 100, FPosition = 0, FStep = 10;
+    int FUpdating = 0;
+    bool FPositionPending = false;
 };
 
 class TTabSheet;

@@ -309,6 +309,52 @@ TEST_F(ReleaseRunTest, TheListShowsTheRightRowsWheneverTheRunHasShownAFile) {
                                          << (probe.Differing.empty() ? 0 : probe.Differing[0]) << " files";
 }
 
+// Sees every row as the run adds it, through a window procedure put on top of
+// the list's own, with the status text and progress step it has then.
+class AddedRowProbe {
+public:
+    struct Added {
+        std::wstring Row, Status;
+        int Progress;
+        bool operator==(const Added&) const = default;
+    };
+    explicit AddedRowProbe(TKamdropForm* form) : FForm(form), FList(form->FilesListBox->Handle()) {
+        Current = this;
+        FPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~AddedRowProbe() {
+        SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FPrevious));
+        Current = nullptr;
+    }
+    std::vector<Added> Rows;
+
+private:
+    static inline AddedRowProbe* Current = nullptr;
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == LB_ADDSTRING) {
+            wchar_t status[MAX_PATH] = {};
+            SendMessageW(Current->FForm->StatusBar->Handle(), WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(status));
+            Current->Rows.push_back({reinterpret_cast<const wchar_t*>(lParam), status,
+                                     Current->FForm->ProgressBar->Position()});
+        }
+        return CallWindowProcW(Current->FPrevious, window, msg, wParam, lParam);
+    }
+    TKamdropForm* FForm;
+    HWND FList;
+    WNDPROC FPrevious = nullptr;
+};
+
+TEST_F(ReleaseRunTest, EveryFileGetsItsStatusTextProgressStepAndRowInTheOrderOfTheMoves) {
+    const wchar_t* byDate[] = {L"c.jpg", L"a.jpg", L"e.jpg", L"b.jpg", L"d.jpg"};
+    for (int i = 0; i < 5; ++i) tree.MakeFile(L"in\\" + std::wstring(byDate[i]), 2023, 8, 1 + i);
+    AddedRowProbe probe(form);
+    PressStart();
+    std::vector<AddedRowProbe::Added> expected;
+    for (int i = 0; i < 5; ++i) expected.push_back({In(byDate[i]), In(byDate[i]), i + 1});
+    EXPECT_EQ(probe.Rows, expected);
+    EXPECT_TRUE(InOut(L"2023-08-05_Holiday_01.jpg"));
+}
+
 TEST_F(ReleaseRunTest, DayIsTheLocalDayOfTheLastWriteTime) {
     tree.MakeFile(L"in\\late.jpg", 2023, 1, 11, 23, 59, 58);
     tree.MakeFile(L"in\\early.jpg", 2023, 1, 12, 0, 0, 0);

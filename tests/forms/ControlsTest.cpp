@@ -274,6 +274,40 @@ TEST_F(ControlOnFormTest, StatusTextIsReadableAsTheWindowTextAndProgressKeepsIts
     EXPECT_EQ(SendMessageW(progress->Handle(), PBM_GETRANGE, FALSE, 0), 20);
 }
 
+TEST_F(ControlOnFormTest, StatusAndProgressChangeQuietlyAndShowTheLastValueAtTheEnd) {
+    auto* status = new TStatusBar(form);
+    status->SetParent(form);
+    auto* progress = new TProgressBar(form);
+    progress->SetParent(form);
+    progress->SetRange(0, 10);
+    form->Show();
+    status->SetSimpleText(L"first");
+    progress->SetPosition(1);
+    auto shownText = [&] {
+        wchar_t text[64] = {};
+        SendMessageW(status->Handle(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return std::wstring(text);
+    };
+    auto shownPosition = [&] { return static_cast<int>(SendMessageW(progress->Handle(), PBM_DELTAPOS, 0, 0)); };
+
+    status->BeginUpdate();
+    progress->BeginUpdate();
+    status->SetSimpleText(L"second");
+    progress->SetPosition(7);
+    // Whoever reads them meets the new values; the controls still show the old ones.
+    wchar_t text[64] = {};
+    SendMessageW(status->Handle(), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"second");
+    EXPECT_EQ(progress->Position(), 7);
+    EXPECT_EQ(shownText(), L"first");
+    EXPECT_EQ(shownPosition(), 1);
+
+    status->EndUpdate();
+    progress->EndUpdate();
+    EXPECT_EQ(shownText(), L"second");
+    EXPECT_EQ(shownPosition(), 7);
+}
+
 TEST(ImageListTest, PixelsComeBackAsAnIconOfTheListSize) {
     TImageList images(nullptr);
     images.SetSize(13, 13);
