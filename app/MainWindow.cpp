@@ -525,8 +525,8 @@ void TKamdropForm::HandleReaderReady(TObject*) {
 void TKamdropForm::ReleaseFiles() {
     std::wstring currentDay;
     int dayCounter = 0;
-    // Each date is read once instead of twice per comparison; sorted on those
-    // dates, the queue takes the very order the comparator would give it.
+    // For the sort each date is read once instead of twice per comparison; sorted
+    // on those dates, the queue takes the very order the comparator would give it.
     std::vector<TDateTime> dates;
     if (FileQueue->Count() >= 2) {
         dates = ReadFileDates();
@@ -549,7 +549,8 @@ void TKamdropForm::ReleaseFiles() {
             const std::wstring source = FileQueue->Get(i - 1);
             StatusBar->SetSimpleText(source);
             ProgressBar->SetPosition(i);
-            const std::wstring day = FormatDateIso(dates.empty() ? GetFileDate(source) : dates[i - 1]);
+            // Read again: a file that went or is held now ends the run here, as it would have at the sort.
+            const std::wstring day = FormatDateIso(GetFileDate(source));
             if (day != currentDay) {
                 currentDay = day;
                 dayCounter = 1;
