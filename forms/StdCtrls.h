@@ -108,6 +108,7 @@ public:
     const TClassInfo* ClassInfo() const override;
 
     TStrings& Items();
+    std::wstring Text() const override;
     TComboBoxStyle Style() const { return FStyle; }
     void SetStyle(TComboBoxStyle style);
     int ItemIndex();
