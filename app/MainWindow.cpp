@@ -402,12 +402,44 @@ private:
     UINT FPrevious;
 };
 
+// The shell and OLE, loaded when the folder browser first opens: linked in,
+// they and the libraries they need would load at every start of the program.
+struct ShellFunctions {
+    HRESULT(WINAPI* OleInitialize)(LPVOID) = nullptr;
+    void(WINAPI* OleUninitialize)() = nullptr;
+    HRESULT(WINAPI* SHGetMalloc)(IMalloc**) = nullptr;
+    PIDLIST_ABSOLUTE(WINAPI* SHBrowseForFolderW)(LPBROWSEINFOW) = nullptr;
+    BOOL(WINAPI* SHGetPathFromIDListW)(PCIDLIST_ABSOLUTE, LPWSTR) = nullptr;
+    bool Loaded() const {
+        return OleInitialize && OleUninitialize && SHGetMalloc && SHBrowseForFolderW && SHGetPathFromIDListW;
+    }
+};
+
+template <typename Function>
+void LoadFunction(HMODULE module, const char* name, Function& function) {
+    function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+const ShellFunctions& LoadedShell() {
+    static const ShellFunctions functions = [] {
+        ShellFunctions loaded;
+        HMODULE ole = LoadLibraryW(L"ole32.dll"), shell = LoadLibraryW(L"shell32.dll");
+        LoadFunction(ole, "OleInitialize", loaded.OleInitialize);
+        LoadFunction(ole, "OleUninitialize", loaded.OleUninitialize);
+        LoadFunction(shell, "SHGetMalloc", loaded.SHGetMalloc);
+        LoadFunction(shell, "SHBrowseForFolderW", loaded.SHBrowseForFolderW);
+        LoadFunction(shell, "SHGetPathFromIDListW", loaded.SHGetPathFromIDListW);
+        return loaded;
+    }();
+    return functions;
+}
+
 // The new-style browser needs OLE on this thread.
 class OleScope {
 public:
-    OleScope() : FInitialized(SUCCEEDED(OleInitialize(nullptr))) {}
+    OleScope() : FInitialized(SUCCEEDED(LoadedShell().OleInitialize(nullptr))) {}
     ~OleScope() {
-        if (FInitialized) OleUninitialize();
+        if (FInitialized) LoadedShell().OleUninitialize();
     }
     OleScope(const OleScope&) = delete;
     OleScope& operator=(const OleScope&) = delete;
@@ -428,9 +460,10 @@ struct ShellMemory {
 
 bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory) {
     if (!DirectoryExists(Directory)) Directory.clear();
+    if (!LoadedShell().Loaded()) return false;
     OleScope ole;
     IMalloc* allocator = nullptr;
-    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
+    if (FAILED(LoadedShell().SHGetMalloc(&allocator)) || !allocator) return false;
     std::unique_ptr<IMalloc, void (*)(IMalloc*)> allocatorHolder(allocator, [](IMalloc* a) { a->Release(); });
     ShellMemory buffer{allocator, allocator->Alloc(MAX_PATH * sizeof(wchar_t))};
     if (!buffer.Block) return false;
@@ -450,13 +483,13 @@ bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory) {
     {
         DisabledTaskWindows disabled;
         FailCriticalErrors errorMode;
-        chosen = SHBrowseForFolderW(&info);
+        chosen = LoadedShell().SHBrowseForFolderW(&info);
     }
     callback.reset();
     if (!chosen) return false;
     ShellMemory list{allocator, chosen};
     // Only file-system folders can be chosen; one without a path counts as nothing chosen.
-    if (!SHGetPathFromIDListW(chosen, path)) return false;
+    if (!LoadedShell().SHGetPathFromIDListW(chosen, path)) return false;
     Directory = path;
     return true;
 }
