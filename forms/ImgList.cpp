@@ -108,7 +108,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index) const {
     if (index < 0 || index >= Count()) return;
     if (!FStrip) PrepareStrip();
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(canvas.Handle(), x, y, FWidth, FHeight, FStripDC.Get(), index * FWidth, 0, FWidth, FHeight, blend);
+    GdiAlphaBlend(canvas.Handle(), x, y, FWidth, FHeight, FStripDC.Get(), index * FWidth, 0, FWidth, FHeight, blend);
 }
 
 IconHandle TImageList::GetIcon(int index) const {
