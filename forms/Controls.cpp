@@ -979,10 +979,6 @@ void TWinControl::Invalidate() {
     if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
 }
 
-void TWinControl::Update() {
-    if (FHandle) UpdateWindow(FHandle);
-}
-
 void TWinControl::FontChanged() {
     if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
     for (TControl* control : FControls) control->ParentFontChanged();

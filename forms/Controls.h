@@ -194,8 +194,6 @@ public:
     void SetText(const std::wstring& text) override;
     void Repaint() override;
     void Invalidate() override;
-    // Paints what is invalid now, without invalidating anything.
-    void Update();
 
     // Sends a message to this control's window procedure directly.
     LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
