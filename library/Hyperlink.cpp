@@ -10,7 +10,24 @@ using namespace forms;
 
 namespace library {
 
-TShellExecute ShellExecuteCall = ShellExecuteW;
+namespace {
+
+// The shell is loaded when the first address is opened: imported, it and the
+// libraries it needs would load at every start of the program.
+HINSTANCE WINAPI ShellExecuteOnDemand(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                      INT show) {
+    static const auto shellExecute = [] {
+        HMODULE shell = LoadLibraryW(L"shell32.dll");
+        return shell ? reinterpret_cast<TShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
+                     : nullptr;
+    }();
+    if (!shellExecute) return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
+    return shellExecute(owner, verb, file, parameters, directory, show);
+}
+
+}  // namespace
+
+TShellExecute ShellExecuteCall = ShellExecuteOnDemand;
 
 namespace {
 
