@@ -558,8 +558,8 @@ void TKamdropForm::HandleReaderReady(TObject*) {
 void TKamdropForm::ReleaseFiles() {
     std::wstring currentDay;
     int dayCounter = 0;
-    // For the sort each date is read once instead of twice per comparison; sorted
-    // on those dates, the queue takes the very order the comparator would give it.
+    // Each date is read once instead of twice per comparison; sorted on those
+    // dates, the queue takes the very order the comparator would give it.
     std::vector<TDateTime> dates;
     if (FileQueue->Count() >= 2) {
         dates = ReadFileDates();
@@ -582,8 +582,7 @@ void TKamdropForm::ReleaseFiles() {
             const std::wstring source = FileQueue->Get(i - 1);
             StatusBar->SetSimpleText(source);
             ProgressBar->SetPosition(i);
-            // Read again: a file that went or is held now ends the run here, as it would have at the sort.
-            const std::wstring day = FormatDateIso(GetFileDate(source));
+            const std::wstring day = FormatDateIso(dates.empty() ? GetFileDate(source) : dates[i - 1]);
             if (day != currentDay) {
                 currentDay = day;
                 dayCounter = 1;
@@ -594,6 +593,10 @@ void TKamdropForm::ReleaseFiles() {
             const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
                                                         OvcHistoryComboBoxLabel->Text(), dayCounter, source);
             const bool moved = !target.empty() && MoveToTarget(source, target);
+            // A file that went or is held since the sort cannot move, and its date
+            // cannot be read now either: that ends the run here, as it would have
+            // at the sort. Asking only when the move failed spares every file a read.
+            if (!moved && !dates.empty()) GetFileDate(source);
             rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
             if (i == count || frames.Due()) {
                 const double started = frames.Now();
@@ -662,10 +665,11 @@ bool MoveToTarget(const std::wstring& Source, const std::wstring& Target) {
     // A copy to another volume that broke off (the volume is full, the medium
     // went) can leave a partly written target behind, which would pass for a
     // filed photo. It is ours only when the source is still there and the move
-    // did not fail on a target that existed before.
+    // did not fail on a target that existed before, nor on a source held by
+    // another program (that fails before the target is looked at, whatever is there).
     const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS &&
-        GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION &&
+        error != ERROR_LOCK_VIOLATION && GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
         DeleteFileW(Target.c_str());
     return false;
 }

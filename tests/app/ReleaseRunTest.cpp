@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
+#include <utility>
 
 #include "DialogWatcher.h"
 #include "forms/Handles.h"
@@ -353,6 +355,76 @@ TEST_F(ReleaseRunTest, EveryFileGetsItsStatusTextProgressStepAndRowInTheOrderOfT
     for (int i = 0; i < 5; ++i) expected.push_back({In(byDate[i]), In(byDate[i]), i + 1});
     EXPECT_EQ(probe.Rows, expected);
     EXPECT_TRUE(InOut(L"2023-08-05_Holiday_01.jpg"));
+}
+
+// Does something to the disk once, when the run adds its first row (after the
+// sort has read every date), through a procedure put on top of the list's own.
+class AfterFirstRow {
+public:
+    AfterFirstRow(TKamdropForm* form, std::function<void()> action)
+        : FList(form->FilesListBox->Handle()), FAction(std::move(action)) {
+        Current = this;
+        FPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~AfterFirstRow() {
+        SetWindowLongPtrW(FList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FPrevious));
+        Current = nullptr;
+    }
+
+private:
+    static inline AfterFirstRow* Current = nullptr;
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == LB_ADDSTRING && Current->FAction) std::exchange(Current->FAction, nullptr)();
+        return CallWindowProcW(Current->FPrevious, window, msg, wParam, lParam);
+    }
+    HWND FList;
+    std::function<void()> FAction;
+    WNDPROC FPrevious = nullptr;
+};
+
+TEST_F(ReleaseRunTest, FileHeldOrGoneSinceTheSortEndsTheRunAtItsTurnWithTheDateError) {
+    for (bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held by another program" : "gone");
+        const wchar_t* byDate[] = {L"c.jpg", L"a.jpg", L"e.jpg", L"b.jpg", L"d.jpg"};
+        for (int i = 0; i < 5; ++i) tree.MakeFile(L"in\\" + std::wstring(byDate[i]), 2023, 9, 1 + i);
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        {
+            AfterFirstRow trouble(form, [&] {
+                if (held)
+                    holder = CreateFileW(In(L"e.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                else
+                    DeleteFileW(In(L"e.jpg").c_str());
+            });
+            errors.clear();
+            PressStart();
+        }
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        EXPECT_EQ(errors, std::vector<std::wstring>{L"Invalid argument to date encode."});
+        EXPECT_EQ(Rows(), (std::vector<Row>{{In(L"a.jpg"), 0}, {In(L"c.jpg"), 0}}));
+        EXPECT_EQ(tree.Exists(L"in\\e.jpg"), held);
+        EXPECT_TRUE(tree.Exists(L"in\\b.jpg"));
+        EXPECT_FALSE(InOut(L"2023-09-03_Holiday_01.jpg"));
+        EXPECT_TRUE(form->StartButton->Enabled());
+        for (const wchar_t* name : {L"in\\e.jpg", L"in\\b.jpg", L"in\\d.jpg", L"out\\2023-09-01_Holiday_01.jpg",
+                                    L"out\\2023-09-02_Holiday_01.jpg"})
+            DeleteFileW(tree.Path(name).c_str());
+    }
+}
+
+// A move that fails before it looks at the target (the source is held) never
+// deletes a file that was there under the target's name.
+TEST(MoveToTargetTest, FailedMoveLeavesAnExistingTargetAlone) {
+    TempTree tree;
+    std::wstring source = tree.MakeFile(L"source.jpg", 2023, 1, 1);
+    std::wstring target = tree.MakeFile(L"target.jpg", 2023, 1, 2);
+    for (bool held : {false, true}) {
+        HANDLE holder = held ? CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        EXPECT_FALSE(MoveToTarget(source, target)) << held;
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        EXPECT_EQ(tree.Content(L"target.jpg"), "target.jpg") << held;
+        EXPECT_TRUE(tree.Exists(L"source.jpg")) << held;
+    }
 }
 
 TEST_F(ReleaseRunTest, DayIsTheLocalDayOfTheLastWriteTime) {
