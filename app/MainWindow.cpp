@@ -662,14 +662,15 @@ void SortByFileDates(TStrings& List, std::vector<TDateTime>& Dates) {
 
 bool MoveToTarget(const std::wstring& Source, const std::wstring& Target) {
     if (MoveFileExW(Source.c_str(), Target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
-    // A copy to another volume that broke off (the volume is full, the medium
-    // went) can leave a partly written target behind, which would pass for a
-    // filed photo. It is ours only when the source is still there and the move
-    // did not fail on a target that existed before, nor on a source held by
-    // another program (that fails before the target is looked at, whatever is there).
+    // A copy to another volume that ran out of room leaves a partly written
+    // target behind, which would pass for a filed photo. Only a full volume is
+    // taken as that sign: the move refuses an existing target before it writes
+    // anything, so a target it ran out of room for is the one it made. Any other
+    // failure may have come before the target was looked at, and a file of that
+    // name there is someone else's.
     const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION &&
-        error != ERROR_LOCK_VIOLATION && GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) &&
+        GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
         DeleteFileW(Target.c_str());
     return false;
 }

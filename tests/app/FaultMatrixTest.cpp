@@ -274,6 +274,44 @@ TEST_F(FaultMatrixTest, VolumeFillingUpLeavesNoPartialTargetAndTheSourceStays) {
     EXPECT_TRUE(kamdrop->Exit());
 }
 
+TEST_F(FaultMatrixTest, TenThousandFilesGetTheirCountersRowsAndMarksAndTheWindowAnswersThroughout) {
+    const int count = 10000, days = 30;
+    // 333 or 334 photos a day, two seconds apart; the day of photo i is 1 + i % days.
+    for (int i = 0; i < count; ++i) {
+        const std::wstring name = L"in\\P" + std::to_wstring(100000 + i) + L".JPG";
+        HANDLE file = CreateFileW(tree.Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const FILETIME time = LocalToFileTime(2023, 3, 1 + i % days, 8, (i / days) / 30, 2 * ((i / days) % 30));
+        SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(StartKamdrop(L"Many"));
+    kamdrop->StartRun();
+    // "Not responding" is five seconds without an answer; a probe every 50 ms, scan and sort included.
+    int probes = 0;
+    while (!kamdrop->WaitForRun(50)) {
+        ASSERT_TRUE(kamdrop->Responds(5000)) << "no answer after " << probes << " probes";
+        ++probes;
+    }
+    EXPECT_GT(probes, 10);
+
+    const auto rows = kamdrop->Rows();
+    ASSERT_EQ(rows.size(), static_cast<size_t>(count));
+    EXPECT_TRUE(std::all_of(rows.begin(), rows.end(), [](const auto& row) { return row.Mark == 0; }));
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.Text < b.Text; }));
+    for (int day = 1; day <= days; ++day)
+        for (int n : {1, 9, 10, 99, 100, 333}) {
+            wchar_t name[64];
+            swprintf(name, 64, L"out\\2023-03-%02d_Many_%02d.jpg", day, n);
+            EXPECT_TRUE(tree.Exists(name)) << Narrow(name);
+        }
+    EXPECT_TRUE(tree.Exists(L"out\\2023-03-10_Many_334.jpg"));
+    EXPECT_FALSE(tree.Exists(L"out\\2023-03-11_Many_334.jpg"));
+    EXPECT_EQ(kamdrop->ProgressPosition(), 0);
+    EXPECT_TRUE(kamdrop->StartEnabled());
+    EXPECT_TRUE(kamdrop->Exit());
+}
+
 // ---- Names ----
 
 struct NameCase {

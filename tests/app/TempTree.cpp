@@ -1,6 +1,5 @@
 #include "TempTree.h"
 
-#include <shellapi.h>
 
 #include <stdexcept>
 
@@ -13,15 +12,30 @@ TempTree::TempTree() {
     if (!CreateDirectoryW(FRoot.c_str(), nullptr)) throw std::runtime_error("cannot make a temporary directory");
 }
 
-TempTree::~TempTree() {
-    // SHFileOperation wants a double-terminated list.
-    std::wstring from = FRoot + L'\0';
-    SHFILEOPSTRUCTW operation{};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NO_UI;
-    SHFileOperationW(&operation);
+namespace {
+// Deletes a folder with everything in it. Files go in the order the listing gives
+// them, each by its exact name, which the file system finds at once.
+void DeleteTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
 }
+}  // namespace
+
+TempTree::~TempTree() { DeleteTree(FRoot); }
 
 std::wstring TempTree::Path(const std::wstring& relative) const {
     return relative.empty() ? FRoot : FRoot + L"\\" + relative;
