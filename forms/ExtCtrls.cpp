@@ -80,7 +80,7 @@ void TPanel::WndProc(TMessage& message) {
 
 // ---- TImage ----
 
-TImage::TImage(TComponent* owner) : TWinControl(owner) {
+TImage::TImage(TComponent* owner) : TPaintedControl(owner) {
     FWidth = 105;
     FHeight = 105;
     FPicture.OnChange = Bind<&TImage::HandlePictureChange>(this);
@@ -94,36 +94,28 @@ void TImage::SetCenter(bool value) {
 
 void TImage::HandlePictureChange(TObject*) { Invalidate(); }
 
-void TImage::WndProc(TMessage& message) {
-    if (message.Msg == WM_ERASEBKGND) {
-        message.Result = 1;
-        return;
-    }
-    if (message.Msg == WM_PAINT) {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(FHandle, &paint);
-        RECT client;
-        GetClientRect(FHandle, &client);
-        GdiObject<HBRUSH> brush;
-        FillRect(dc, &client, ParentBrush(*this, brush));
-        int x = FCenter ? (client.right - FPicture.Width()) / 2 : 0;
-        int y = FCenter ? (client.bottom - FPicture.Height()) / 2 : 0;
-        FPicture.Draw(dc, x, y);
-        EndPaint(FHandle, &paint);
-        message.Result = 0;
-        return;
-    }
-    TWinControl::WndProc(message);
+void TImage::Paint(HDC dc, const RECT& client) {
+    int x = FCenter ? (client.right - FPicture.Width()) / 2 : 0;
+    int y = FCenter ? (client.bottom - FPicture.Height()) / 2 : 0;
+    FPicture.Draw(dc, x, y);
 }
 
 // ---- TShape ----
 
-TShape::TShape(TComponent* owner) : TWinControl(owner) {
+TShape::TShape(TComponent* owner) : TPaintedControl(owner) {
     FWidth = 65;
     FHeight = 65;
 }
 
-void TShape::WndProc(TMessage& message) {
+void TShape::Paint(HDC dc, const RECT& client) {
+    ScopedSelect pen(dc, FPen.Handle());
+    ScopedSelect fill(dc, FBrush.Handle());
+    Rectangle(dc, client.left, client.top, client.right, client.bottom);
+}
+
+// ---- TPaintedControl ----
+
+void TPaintedControl::WndProc(TMessage& message) {
     if (message.Msg == WM_ERASEBKGND) {
         message.Result = 1;
         return;
@@ -135,11 +127,7 @@ void TShape::WndProc(TMessage& message) {
         GetClientRect(FHandle, &client);
         GdiObject<HBRUSH> brush;
         FillRect(dc, &client, ParentBrush(*this, brush));
-        {
-            ScopedSelect pen(dc, FPen.Handle());
-            ScopedSelect fill(dc, FBrush.Handle());
-            Rectangle(dc, client.left, client.top, client.right, client.bottom);
-        }
+        Paint(dc, client);
         EndPaint(FHandle, &paint);
         message.Result = 0;
         return;

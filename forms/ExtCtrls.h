@@ -26,9 +26,21 @@ protected:
     TPanelBevel FBevelInner = bvNone;
 };
 
-// A picture. Like every control drawn on its parent's surface, it lies
-// beneath its windowed siblings.
-class TImage : public TWinControl {
+// A control drawn on its parent's surface (a picture, a shape): it lies beneath
+// its windowed siblings and paints itself over the parent's colour.
+class TPaintedControl : public TWinControl {
+public:
+    using TWinControl::TWinControl;
+
+protected:
+    bool LiesBeneathSiblings() const override { return true; }
+    void WndProc(TMessage& message) override;
+    // Draws the control over the parent's colour, which already fills client.
+    virtual void Paint(HDC dc, const RECT& client) = 0;
+};
+
+// A picture.
+class TImage : public TPaintedControl {
 public:
     explicit TImage(TComponent* owner);
     const TClassInfo* ClassInfo() const override;
@@ -38,16 +50,14 @@ public:
     void SetCenter(bool value);
 
 protected:
-    bool LiesBeneathSiblings() const override { return true; }
-    void WndProc(TMessage& message) override;
+    void Paint(HDC dc, const RECT& client) override;
     void HandlePictureChange(TObject* sender);
     TBitmap FPicture;
     bool FCenter = false;
 };
 
-// A rectangle outlined with Pen (inside its frame) and filled with Brush;
-// like a picture it lies beneath its windowed siblings.
-class TShape : public TWinControl {
+// A rectangle outlined with Pen (inside its frame) and filled with Brush.
+class TShape : public TPaintedControl {
 public:
     explicit TShape(TComponent* owner);
     const TClassInfo* ClassInfo() const override;
@@ -55,8 +65,7 @@ public:
     TBrush& Brush() { return FBrush; }
 
 protected:
-    bool LiesBeneathSiblings() const override { return true; }
-    void WndProc(TMessage& message) override;
+    void Paint(HDC dc, const RECT& client) override;
     TPen FPen;
     TBrush FBrush;
 };
