@@ -12,37 +12,60 @@
 
 namespace {
 
-struct MainWindowSearch {
-    DWORD ProcessId;
-    HWND Found = nullptr;
-};
-
-// The main window is the visible top-level window titled "Kamdrop"; the
-// application's own hidden window carries the same title.
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<MainWindowSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (processId == search->ProcessId && IsWindowVisible(window) && std::wstring(title) == L"Kamdrop") {
-        search->Found = window;
-        return FALSE;
-    }
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
     return TRUE;
 }
 
-struct ChildSearch {
-    std::wstring ClassName;
-    std::vector<HWND> Found;
-};
+// The top-level windows of one process, front to back.
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+    std::vector<HWND> all, own;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) own.push_back(window);
+    }
+    return own;
+}
 
-BOOL CALLBACK CollectChildren(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<ChildSearch*>(param);
+// Every window inside parent, at any depth.
+std::vector<HWND> ChildWindows(HWND parent) {
+    std::vector<HWND> children;
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
-    if (_wcsicmp(name, search->ClassName.c_str()) == 0) search->Found.push_back(window);
-    return TRUE;
+    return name;
+}
+
+// The title the system keeps for a window (no message to the program).
+std::wstring TitleOf(HWND window) {
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    return title;
+}
+
+bool SameText(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
+
+template <typename Match>
+HWND FirstOf(const std::vector<HWND>& windows, Match match) {
+    auto found = std::find_if(windows.begin(), windows.end(), match);
+    return found == windows.end() ? nullptr : *found;
+}
+
+// Polls find until it gives a window or the time is up.
+template <typename Find>
+HWND WaitFor(Find find, DWORD timeoutMs, DWORD pollMs = 20) {
+    const DWORD start = GetTickCount();
+    do {
+        if (HWND window = find()) return window;
+        Sleep(pollMs);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
 }
 
 }  // namespace
@@ -83,30 +106,28 @@ KamdropDriver::~KamdropDriver() {
 
 bool KamdropDriver::WaitForMainWindow(DWORD timeoutMs) {
     WaitForInputIdle(FProcess.hProcess, timeoutMs);
-    DWORD start = GetTickCount();
-    do {
-        MainWindowSearch search{FProcess.dwProcessId};
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.Found) {
-            FMainWindow = search.Found;
-            return true;
-        }
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return false;
+    // The visible window titled "Kamdrop": the application's own hidden window carries the same title.
+    FMainWindow = WaitFor(
+        [&] {
+            return FirstOf(TopLevelWindows(FProcess.dwProcessId),
+                           [](HWND w) { return IsWindowVisible(w) && TitleOf(w) == L"Kamdrop"; });
+        },
+        timeoutMs, 50);
+    return FMainWindow != nullptr;
 }
 
 // Children of one class, ordered by their position on screen (top, then left).
 HWND KamdropDriver::FindChild(const wchar_t* className, int orderByPosition) const {
-    ChildSearch search{className, {}};
-    EnumChildWindows(FMainWindow, CollectChildren, reinterpret_cast<LPARAM>(&search));
-    std::sort(search.Found.begin(), search.Found.end(), [](HWND a, HWND b) {
+    std::vector<HWND> found;
+    for (HWND child : ChildWindows(FMainWindow))
+        if (SameText(ClassOf(child), className)) found.push_back(child);
+    std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
         RECT ra, rb;
         GetWindowRect(a, &ra);
         GetWindowRect(b, &rb);
         return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
     });
-    return orderByPosition < static_cast<int>(search.Found.size()) ? search.Found[orderByPosition] : nullptr;
+    return orderByPosition < static_cast<int>(found.size()) ? found[orderByPosition] : nullptr;
 }
 
 // Fields by position: the input box at the top left, the label box at the
@@ -120,11 +141,7 @@ void KamdropDriver::SetField(int index, const std::wstring& text) {
     SendMessageW(Field(index), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::wstring KamdropDriver::FieldText(int index) const {
-    wchar_t text[1024] = {};
-    SendMessageW(Field(index), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return text;
-}
+std::wstring KamdropDriver::FieldText(int index) const { return WindowText(Field(index)); }
 
 std::vector<std::wstring> KamdropDriver::FieldRows(int index) const {
     HWND box = Field(index);
@@ -144,39 +161,13 @@ void KamdropDriver::PressTab() {
     PostMessageW(FMainWindow, WM_KEYUP, VK_TAB, 1 | (3u << 30));
 }
 
-namespace {
-struct TextSearch {
-    const wchar_t* Text;
-    HWND Found = nullptr;
-};
-BOOL CALLBACK FindByText(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TextSearch*>(param);
-    wchar_t text[64] = {};
-    GetWindowTextW(window, text, 64);
-    if (wcscmp(text, search->Text) == 0) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-}  // namespace
-
-HWND KamdropDriver::StartButton() const {
-    TextSearch search{L"&Start"};
-    EnumChildWindows(FMainWindow, FindByText, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
+HWND KamdropDriver::StartButton() const { return FindChildByText(FMainWindow, L"&Start"); }
 
 void KamdropDriver::ClickStartAndWait() { SendMessageW(StartButton(), BM_CLICK, 0, 0); }
 
 bool KamdropDriver::StartEnabled() const { return IsWindowEnabled(StartButton()) != FALSE; }
 
-std::wstring KamdropDriver::StatusText() const {
-    HWND status = FindChild(STATUSCLASSNAMEW, 0);
-    wchar_t text[1024] = {};
-    SendMessageW(status, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return text;
-}
+std::wstring KamdropDriver::StatusText() const { return WindowText(FindChild(STATUSCLASSNAMEW, 0)); }
 
 int KamdropDriver::RowCount() const {
     return static_cast<int>(SendMessageW(FindChild(L"ListBox", 0), LB_GETCOUNT, 0, 0));
@@ -210,24 +201,6 @@ bool KamdropDriver::Close(DWORD timeoutMs) {
 void KamdropDriver::PostStartClick() { PostMessageW(StartButton(), BM_CLICK, 0, 0); }
 
 namespace {
-struct TopLevelSearch {
-    DWORD ProcessId;
-    const wchar_t* ClassName;
-    HWND Found = nullptr;
-};
-BOOL CALLBACK FindTopLevelOfClass(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TopLevelSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (processId == search->ProcessId && IsWindowVisible(window) && wcscmp(name, search->ClassName) == 0) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 bool CentredOnMonitorOf(HWND window, HWND reference) {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
@@ -241,9 +214,8 @@ bool CentredOnMonitorOf(HWND window, HWND reference) {
 }  // namespace
 
 HWND KamdropDriver::FindTopLevel(const wchar_t* className) const {
-    TopLevelSearch search{FProcess.dwProcessId, className};
-    EnumWindows(FindTopLevelOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    return FirstOf(TopLevelWindows(FProcess.dwProcessId),
+                   [&](HWND w) { return IsWindowVisible(w) && ClassOf(w) == className; });
 }
 
 HWND KamdropDriver::FieldEdit(int field) const { return FindWindowExW(Field(field), nullptr, L"Edit", nullptr); }
@@ -301,35 +273,6 @@ DWORD WINAPI ClickAndWait(LPVOID button) {
     return 0;
 }
 
-struct MessageBoxSearch {
-    DWORD ProcessId;
-    HWND Found = nullptr;
-};
-BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<MessageBoxSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    // A message box has a static text; the folder browser has none.
-    if (processId == search->ProcessId && IsWindowVisible(window) && wcscmp(name, L"#32770") == 0 &&
-        !KamdropDriver::MessageBoxText(window).empty()) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK TakeStaticText(HWND window, LPARAM param) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    std::wstring text = KamdropDriver::WindowText(window);
-    if (_wcsicmp(name, L"Static") == 0 && !text.empty()) {
-        *reinterpret_cast<std::wstring*>(param) = text;
-        return FALSE;
-    }
-    return TRUE;
-}
 }  // namespace
 
 void KamdropDriver::StartRun() {
@@ -378,26 +321,29 @@ std::vector<KamdropDriver::Row> KamdropDriver::Rows() const {
 }
 
 HWND KamdropDriver::WaitForMessageBox(DWORD timeoutMs) const {
-    const DWORD start = GetTickCount();
-    do {
-        MessageBoxSearch search{FProcess.dwProcessId};
-        EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
-        if (search.Found) return search.Found;
-        Sleep(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    // A message box has a static text; the folder browser has none.
+    return WaitFor(
+        [&] {
+            return FirstOf(TopLevelWindows(FProcess.dwProcessId), [](HWND w) {
+                return IsWindowVisible(w) && ClassOf(w) == L"#32770" && !MessageBoxText(w).empty();
+            });
+        },
+        timeoutMs);
 }
 
 std::wstring KamdropDriver::WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    const auto length = static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(copied));
     return text;
 }
 
 std::wstring KamdropDriver::MessageBoxText(HWND box) {
-    std::wstring text;
-    EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
-    return text;
+    for (HWND child : ChildWindows(box))
+        if (SameText(ClassOf(child), L"Static"))
+            if (std::wstring text = WindowText(child); !text.empty()) return text;
+    return {};
 }
 
 namespace {
@@ -445,61 +391,28 @@ bool KamdropDriver::OpenAbout() {
     return true;
 }
 
-namespace {
-struct CaptionSearch {
-    DWORD ProcessId;
-    const wchar_t* Caption;
-    const wchar_t* ClassName;
-    bool Visible;
-    HWND Found = nullptr;
-};
-BOOL CALLBACK FindTopLevelWithCaption(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<CaptionSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t text[256] = {}, name[64] = {};
-    GetWindowTextW(window, text, 256);
-    GetClassNameW(window, name, 64);
-    if (processId == search->ProcessId && (!search->Visible || IsWindowVisible(window)) &&
-        wcscmp(text, search->Caption) == 0 &&
-        (!search->ClassName || _wcsicmp(name, search->ClassName) == 0)) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-BOOL CALLBACK CollectVisibleText(HWND window, LPARAM param) {
-    if (!IsWindowVisible(window)) return TRUE;
-    int length = static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
-    std::wstring text(length + 1, L'\0');
-    text.resize(SendMessageW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
-    if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
-    return TRUE;
-}
-}  // namespace
-
 HWND KamdropDriver::WaitForWindow(const wchar_t* caption, const wchar_t* className, DWORD timeoutMs,
                                   bool visible) const {
-    DWORD start = GetTickCount();
-    do {
-        CaptionSearch search{FProcess.dwProcessId, caption, className, visible};
-        EnumWindows(FindTopLevelWithCaption, reinterpret_cast<LPARAM>(&search));
-        if (search.Found) return search.Found;
-        Sleep(visible ? 10 : 0);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    return WaitFor(
+        [&] {
+            return FirstOf(TopLevelWindows(FProcess.dwProcessId), [&](HWND w) {
+                return (!visible || IsWindowVisible(w)) && TitleOf(w) == caption &&
+                       (!className || SameText(ClassOf(w), className));
+            });
+        },
+        timeoutMs, visible ? 10 : 0);
 }
 
 std::vector<std::wstring> KamdropDriver::VisibleTexts(HWND window) {
     std::vector<std::wstring> texts;
-    EnumChildWindows(window, CollectVisibleText, reinterpret_cast<LPARAM>(&texts));
+    for (HWND child : ChildWindows(window))
+        if (IsWindowVisible(child))
+            if (std::wstring text = WindowText(child); !text.empty()) texts.push_back(text);
     return texts;
 }
 
 HWND KamdropDriver::FindChildByText(HWND window, const wchar_t* text) {
-    TextSearch search{text};
-    EnumChildWindows(window, FindByText, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    return FirstOf(ChildWindows(window), [&](HWND w) { return TitleOf(w) == text; });
 }
 
 int KamdropDriver::Alpha(HWND window) {
