@@ -194,6 +194,9 @@ public:
     void SetText(const std::wstring& text) override;
     void Repaint() override;
     void Invalidate() override;
+    // Brush for painting the background of this control and of the children
+    // that show it through (transparent labels, pictures, shapes); made once per colour.
+    HBRUSH BackgroundBrush();
 
     // Sends a message to this control's window procedure directly.
     LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -270,8 +273,6 @@ protected:
     void FontChanged() override;
     void ColorChanged() override;
     void ParentFontChanged() override;
-    // Brush for painting the background of this control and of transparent children.
-    HBRUSH BackgroundBrush();
     // The focus has come to this control's window: the form learns its active control.
     void FocusReceived();
     // Shows the popup menu for a WM_CONTEXTMENU at a screen point; true when there was one.

@@ -41,13 +41,6 @@ void DrawBevel(HDC dc, RECT& rect, TPanelBevel bevel) {
     DrawEdge(dc, &rect, bevel == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
     InflateRect(&rect, -1, -1);
 }
-
-// The brush of the control's parent: pictures and shapes are drawn on the parent's surface.
-HBRUSH ParentBrush(TControl& control, GdiObject<HBRUSH>& brush) {
-    TColor color = control.Parent() ? control.Parent()->Color() : control.Color();
-    brush.Reset(CreateSolidBrush(ColorToRGB(color)));
-    return brush.Get();
-}
 }  // namespace
 
 void TPanel::WndProc(TMessage& message) {
@@ -125,8 +118,8 @@ void TPaintedControl::WndProc(TMessage& message) {
         HDC dc = BeginPaint(FHandle, &paint);
         RECT client;
         GetClientRect(FHandle, &client);
-        GdiObject<HBRUSH> brush;
-        FillRect(dc, &client, ParentBrush(*this, brush));
+        // Drawn on the parent's surface.
+        FillRect(dc, &client, FParent ? FParent->BackgroundBrush() : BackgroundBrush());
         Paint(dc, client);
         EndPaint(FHandle, &paint);
         message.Result = 0;

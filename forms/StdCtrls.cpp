@@ -284,9 +284,7 @@ UINT TLabel::DrawTextFlags() const {
 void TLabel::DrawText(const DRAWITEMSTRUCT& item) {
     HDC dc = item.hDC;
     RECT bounds = item.rcItem;
-    TColor background = FTransparent && FParent ? FParent->Color() : FColor;
-    GdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(background)));
-    FillRect(dc, &bounds, brush.Get());
+    FillRect(dc, &bounds, FTransparent && FParent ? FParent->BackgroundBrush() : BackgroundBrush());
     std::wstring text = Caption();
     ScopedSelect font(dc, FFont.Handle());
     SetBkMode(dc, TRANSPARENT);
@@ -379,12 +377,7 @@ void TLabel::WndProc(TMessage& message) {
         HDC dc = reinterpret_cast<HDC>(message.WParam);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, ColorToRGB(FFont.Color()));
-        TColor parentColor = FParent ? FParent->Color() : FColor;
-        if (!FParentBrush || FParentBrushColor != parentColor) {
-            FParentBrush.Reset(CreateSolidBrush(ColorToRGB(parentColor)));
-            FParentBrushColor = parentColor;
-        }
-        message.Result = reinterpret_cast<LRESULT>(FParentBrush.Get());
+        message.Result = reinterpret_cast<LRESULT>(FParent ? FParent->BackgroundBrush() : BackgroundBrush());
         return;
     }
     TWinControl::WndProc(message);

@@ -47,8 +47,6 @@ protected:
     bool FWordWrap = false;
     TTextLayout FLayout = tlTop;
     TWinControl* FFocusControl = nullptr;
-    GdiObject<HBRUSH> FParentBrush;
-    TColor FParentBrushColor = clNone;
 };
 
 enum TOwnerDrawStateFlag : uint16_t { odSelected = 1, odFocused = 2, odDisabled = 4, odChecked = 8 };
