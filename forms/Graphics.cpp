@@ -21,6 +21,21 @@ int ScreenPixelsPerInch() {
     return pixels;
 }
 
+GdiObject<HBITMAP> CreatePixelBitmap(int width, int height, uint32_t*& pixels) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits) bitmap.Reset();
+    pixels = bitmap ? static_cast<uint32_t*>(bits) : nullptr;
+    return bitmap;
+}
+
 // ---- TFont ----
 
 TFont::TFont() = default;
@@ -133,17 +148,10 @@ HPEN TPen::Handle() const {
 void TBitmap::SetPixels(int width, int height, const std::vector<uint32_t>& pixels) {
     if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height)
         throw Exception(L"The picture's pixels do not match its size");
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) throw Exception(Format(L"Cannot make a picture of %d x %d pixels", width, height));
-    std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
+    uint32_t* bits = nullptr;
+    GdiObject<HBITMAP> bitmap = CreatePixelBitmap(width, height, bits);
+    if (!bitmap) throw Exception(Format(L"Cannot make a picture of %d x %d pixels", width, height));
+    std::copy(pixels.begin(), pixels.end(), bits);
     FHandle = std::move(bitmap);
     FWidth = width;
     FHeight = height;

@@ -35,6 +35,10 @@ COLORREF ColorToRGB(TColor color);
 // The screen's logical pixels per inch, which turn a font's points into pixels.
 int ScreenPixelsPerInch();
 
+// A bitmap of width x height 32-bit pixels (0xAARRGGBB), rows from the top, whose
+// memory pixels points to; no handle (and pixels nullptr) when the system makes none.
+GdiObject<HBITMAP> CreatePixelBitmap(int width, int height, uint32_t*& pixels);
+
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = uint8_t;
 

@@ -44,22 +44,12 @@ HIMAGELIST TImageList::Handle() const {
 }
 
 void TImageList::AddToHandle(const uint32_t* argb) const {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = FWidth;
-    info.bmiHeader.biHeight = -FHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    GdiObject<HBITMAP> color(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ReleaseDC(nullptr, screen);
-    if (!color || !bits) throw Exception(L"Cannot create an image bitmap");
+    uint32_t* pixels = nullptr;
+    GdiObject<HBITMAP> color = CreatePixelBitmap(FWidth, FHeight, pixels);
+    if (!color) throw Exception(L"Cannot create an image bitmap");
     // The mask (1 = transparent) serves image lists that ignore alpha; its rows are word-aligned.
     const int maskStride = ((FWidth + 15) / 16) * 2;
     std::vector<BYTE> mask(static_cast<size_t>(maskStride) * FHeight, 0);
-    auto* pixels = static_cast<uint32_t*>(bits);
     for (int y = 0; y < FHeight; ++y) {
         for (int x = 0; x < FWidth; ++x) {
             uint32_t pixel = argb[y * FWidth + x];
@@ -76,18 +66,10 @@ void TImageList::AddToHandle(const uint32_t* argb) const {
 
 void TImageList::PrepareStrip() const {
     const int count = Count();
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = FWidth * count;
-    info.bmiHeader.biHeight = -FHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    GdiObject<HBITMAP> strip(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!strip || !bits) throw Exception(L"Cannot create an image bitmap");
-    auto* pixels = static_cast<uint32_t*>(bits);
     const int stride = FWidth * count;
+    uint32_t* pixels = nullptr;
+    GdiObject<HBITMAP> strip = CreatePixelBitmap(stride, FHeight, pixels);
+    if (!strip) throw Exception(L"Cannot create an image bitmap");
     for (int image = 0; image < count; ++image)
         for (int y = 0; y < FHeight; ++y)
             for (int x = 0; x < FWidth; ++x) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "DialogWatcher.h"
+#include "forms/Graphics.h"
 #include "forms/Handles.h"
 #include "TempTree.h"
 #include "KamdropTestForm.h"
@@ -206,10 +207,8 @@ TEST_F(ReleaseRunTest, NamesFollowTheOrderOfTheComparatorThatReadsTheDisk) {
 std::vector<uint32_t> ListPixels(HWND list) {
     RECT client;
     GetClientRect(list, &client);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    GdiObject<HBITMAP> copy(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    uint32_t* pixels = nullptr;
+    GdiObject<HBITMAP> copy = CreatePixelBitmap(client.right, client.bottom, pixels);
     MemoryDC memory(CreateCompatibleDC(nullptr));
     {
         ScopedSelect selected(memory.Get(), copy.Get());
@@ -218,7 +217,6 @@ std::vector<uint32_t> ListPixels(HWND list) {
         ReleaseDC(list, screen);
     }
     GdiFlush();
-    const auto* pixels = static_cast<const uint32_t*>(bits);
     return std::vector<uint32_t>(pixels, pixels + client.right * client.bottom);
 }
 

@@ -338,11 +338,8 @@ TEST(ImageListTest, DrawBlendsTheChosenImageOverWhatIsThere) {
     images.AddPixels(red.data());
 
     // A grey 8 x 4 surface: image 1 at x 0, image 0 at x 4.
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    GdiObject<HBITMAP> surface(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    auto* pixels = static_cast<uint32_t*>(bits);
+    uint32_t* pixels = nullptr;
+    GdiObject<HBITMAP> surface = CreatePixelBitmap(8, 4, pixels);
     std::fill(pixels, pixels + 32, 0x00404040u);
     MemoryDC dc(CreateCompatibleDC(nullptr));
     ScopedSelect selected(dc.Get(), surface.Get());
