@@ -96,6 +96,13 @@ TWinControl* FindOwningControl(HWND window) {
     return nullptr;
 }
 
+std::wstring WindowText(HWND window) {
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(length + 1, L'\0');
+    text.resize(GetWindowTextW(window, text.data(), length + 1));
+    return text;
+}
+
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     return Guarded<LRESULT>(0, [&]() -> LRESULT {
         TWinControl* control = nullptr;
@@ -955,13 +962,7 @@ void TWinControl::SetEnabled(bool enabled) {
     Invalidate();
 }
 
-std::wstring TWinControl::Text() const {
-    if (!FHandle) return FText;
-    int length = GetWindowTextLengthW(FHandle);
-    std::wstring text(length + 1, L'\0');
-    text.resize(GetWindowTextW(FHandle, text.data(), length + 1));
-    return text;
-}
+std::wstring TWinControl::Text() const { return FHandle ? WindowText(FHandle) : FText; }
 
 void TWinControl::SetText(const std::wstring& text) {
     FText = text;

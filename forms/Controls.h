@@ -351,5 +351,7 @@ void RegisterControlClass();
 TWinControl* FindControl(HWND window);
 // The control whose window is window or holds it (a combo box for its edit field); nullptr when none.
 TWinControl* FindOwningControl(HWND window);
+// The text of a window of this program, at its full length.
+std::wstring WindowText(HWND window);
 
 }  // namespace forms

@@ -614,11 +614,7 @@ std::wstring TCustomComboBox::Text() const {
     // A drop-down box keeps its text in its edit field and answers for it from
     // there; asked directly, the field spares the box's window the messages
     // (a procedure put over it, an attached button's, costs a lookup on each).
-    if (!FEditHandle) return TWinControl::Text();
-    int length = GetWindowTextLengthW(FEditHandle);
-    std::wstring text(length + 1, L'\0');
-    text.resize(GetWindowTextW(FEditHandle, text.data(), length + 1));
-    return text;
+    return FEditHandle ? WindowText(FEditHandle) : TWinControl::Text();
 }
 
 void TCustomComboBox::SetStyle(TComboBoxStyle style) {

@@ -1,18 +1,12 @@
 #include "DialogWatcher.h"
 
+#include "forms/Controls.h"
 #include "forms/Forms.h"
 
 namespace {
 
 // The watcher the thread timer serves; watchers nest like scopes.
 thread_local DialogWatcher* gCurrent = nullptr;
-
-std::wstring WindowText(HWND window) {
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(length + 1, L'\0');
-    text.resize(GetWindowTextW(window, text.data(), length + 1));
-    return text;
-}
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
@@ -31,7 +25,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
 BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
     auto* dialog = reinterpret_cast<DialogWatcher::Dialog*>(param);
     std::wstring name = ClassOf(window);
-    std::wstring text = WindowText(window);
+    std::wstring text = forms::WindowText(window);
     if (_wcsicmp(name.c_str(), L"Button") == 0) {
         dialog->Buttons.push_back(text);
     } else if (_wcsicmp(name.c_str(), L"Static") == 0 && !text.empty()) {
@@ -68,7 +62,7 @@ void DialogWatcher::Check() {
     // The dialog already answered may still be closing.
     if (!found || (found == FLastAnswered && IsWindow(found))) return;
     Dialog dialog;
-    dialog.Caption = WindowText(found);
+    dialog.Caption = forms::WindowText(found);
     GetWindowRect(found, &dialog.Bounds);
     EnumChildWindows(found, CollectChild, reinterpret_cast<LPARAM>(&dialog));
     dialog.Pressed = FAnswer;
