@@ -149,6 +149,16 @@ void TProgressBar::SetStep(int step) {
 
 // ---- TPageControl ----
 
+namespace {
+// Inserts (TCM_INSERTITEMW) or changes (TCM_SETITEMW) the tab at index to show caption.
+void SetTab(HWND window, UINT message, size_t index, std::wstring caption) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    SendMessageW(window, message, index, reinterpret_cast<LPARAM>(&item));
+}
+}  // namespace
+
 TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
     FWidth = 289;
     FHeight = 193;
@@ -170,13 +180,7 @@ void TPageControl::CreateParams(TCreateParams& params) {
 }
 
 void TPageControl::InitializeWnd() {
-    for (int i = 0; i < PageCount(); ++i) {
-        std::wstring caption = FPages[i]->Caption();
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = caption.data();
-        SendMessageW(FHandle, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
-    }
+    for (size_t i = 0; i < FPages.size(); ++i) SetTab(FHandle, TCM_INSERTITEMW, i, FPages[i]->Caption());
     auto active = std::find(FPages.begin(), FPages.end(), FActivePage);
     if (active != FPages.end()) SendMessageW(FHandle, TCM_SETCURSEL, active - FPages.begin(), 0);
 }
@@ -209,13 +213,7 @@ void TPageControl::SetActivePage(TTabSheet* page) {
 
 void TPageControl::InsertPage(TTabSheet* page) {
     FPages.push_back(page);
-    if (FHandle) {
-        std::wstring caption = page->Caption();
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = caption.data();
-        SendMessageW(FHandle, TCM_INSERTITEMW, FPages.size() - 1, reinterpret_cast<LPARAM>(&item));
-    }
+    if (FHandle) SetTab(FHandle, TCM_INSERTITEMW, FPages.size() - 1, page->Caption());
     // The first page shows; the others wait behind their tabs.
     if (!FActivePage)
         SetActivePage(page);
@@ -233,12 +231,7 @@ void TPageControl::RemovePage(TTabSheet* page) {
 
 void TPageControl::UpdateTab(TTabSheet* page) {
     auto found = std::find(FPages.begin(), FPages.end(), page);
-    if (!FHandle || found == FPages.end()) return;
-    std::wstring caption = page->Caption();
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    SendMessageW(FHandle, TCM_SETITEMW, found - FPages.begin(), reinterpret_cast<LPARAM>(&item));
+    if (FHandle && found != FPages.end()) SetTab(FHandle, TCM_SETITEMW, found - FPages.begin(), page->Caption());
 }
 
 void TPageControl::WndProc(TMessage& message) {
