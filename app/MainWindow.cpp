@@ -382,9 +382,12 @@ public:
 
 private:
     static BOOL CALLBACK Collect(HWND window, LPARAM data) noexcept {
-        if (IsWindowVisible(window) && IsWindowEnabled(window))
-            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
+        // The list growing past memory is reported and ends the walk; the browser opens all the same.
+        return Guarded<BOOL>(FALSE, [&] {
+            if (IsWindowVisible(window) && IsWindowEnabled(window))
+                reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+            return TRUE;
+        });
     }
     HWND FActive;
     std::vector<HWND> FWindows;
