@@ -563,11 +563,8 @@ void TKamdropForm::ReleaseFiles() {
     int dayCounter = 0;
     // Each date is read once instead of twice per comparison; sorted on those
     // dates, the queue takes the very order the comparator would give it.
-    std::vector<TDateTime> dates;
-    if (FileQueue->Count() >= 2) {
-        dates = ReadFileDates();
-        SortByFileDates(*FileQueue, dates);
-    }
+    std::vector<TDateTime> dates = ReadFileDates();
+    SortByFileDates(*FileQueue, dates);
     const int count = FileQueue->Count();
     ProgressBar->SetRange(0, count);
     if (count == 0) return;
@@ -585,7 +582,7 @@ void TKamdropForm::ReleaseFiles() {
             const std::wstring source = FileQueue->Get(i - 1);
             StatusBar->SetSimpleText(source);
             ProgressBar->SetPosition(i);
-            const std::wstring day = FormatDateIso(dates.empty() ? GetFileDate(source) : dates[i - 1]);
+            const std::wstring day = FormatDateIso(dates[i - 1]);
             if (day != currentDay) {
                 currentDay = day;
                 dayCounter = 1;
@@ -599,7 +596,7 @@ void TKamdropForm::ReleaseFiles() {
             // A file that went or is held since the sort cannot move, and its date
             // cannot be read now either: that ends the run here, as it would have
             // at the sort. Asking only when the move failed spares every file a read.
-            if (!moved && !dates.empty()) GetFileDate(source);
+            if (!moved) GetFileDate(source);
             rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
             if (i == count || frames.Due()) {
                 const double started = frames.Now();
