@@ -117,15 +117,12 @@ void TOvcAttachedLabel::NotifyControl() {
     forms::TCustomForm* form = nullptr;
     for (forms::TWinControl* parent = Parent(); parent && !form; parent = parent->Parent())
         form = dynamic_cast<forms::TCustomForm*>(parent);
-    if (!form) return;
-    for (int i = 0; i < form->ComponentCount(); ++i) {
-        if (form->Components(i) != FControl) continue;
-        // The control learns of its caption at once and takes the offsets once the caption stands still.
-        HWND window = FControl->Handle();
-        SendMessageW(window, OM_ASSIGNLABEL, 0, reinterpret_cast<LPARAM>(this));
-        PostMessageW(window, OM_RECORDLABELPOSITION, 0, 0);
-        return;
-    }
+    // Only a control that is one of that form's components.
+    if (!form || FControl->Owner() != form) return;
+    // The control learns of its caption at once and takes the offsets once the caption stands still.
+    HWND window = FControl->Handle();
+    SendMessageW(window, OM_ASSIGNLABEL, 0, reinterpret_cast<LPARAM>(this));
+    PostMessageW(window, OM_RECORDLABELPOSITION, 0, 0);
 }
 
 const forms::TClassInfo* TOvcAttachedLabel::ClassInfo() const {
