@@ -10,16 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "TestForm.h"
 #include "controls/BaseComboBox.h"
 #include "forms/Buttons.h"
 #include "forms/Forms.h"
 #include "forms/StdCtrls.h"
-
-class ComboTestForm : public forms::TForm {
-public:
-    explicit ComboTestForm(forms::TComponent* owner) : forms::TForm(owner) {}
-    void FinishLayout() { EndLayout(); }
-};
 
 // Collects what event handlers report, in order.
 struct ComboEventLog {
@@ -39,7 +34,7 @@ protected:
         FPreviousBeep = controls::ComboBoxBeep;
         Beeps = 0;
         controls::ComboBoxBeep = [] { ++Beeps; };
-        form = new ComboTestForm(nullptr);
+        form = new TestForm(nullptr);
         form->SetClientSize(400, 200);
         form->FinishLayout();
         other = new forms::TButton(form);
@@ -89,7 +84,7 @@ protected:
     static std::vector<std::wstring> Rows(forms::TCustomComboBox* box) { return box->Items().ToVector(); }
 
     inline static int Beeps = 0;
-    ComboTestForm* form = nullptr;
+    TestForm* form = nullptr;
     forms::TButton* other = nullptr;
 
 private:

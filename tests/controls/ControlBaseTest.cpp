@@ -77,7 +77,7 @@ TEST_F(AttachedLabelTest, MovingTheCaptionByItselfChangesTheOffsetsAndLeavesTheB
 
 TEST_F(AttachedLabelTest, CaptionFromTheLayoutAnnouncesItselfAndItsPlaceGivesTheOffsets) {
     // A form still reading its layout: the caption stands 3 right of the box and ends 2 above it.
-    auto* loading = new ComboTestForm(nullptr);
+    auto* loading = new TestForm(nullptr);
     loading->SetClientSize(300, 100);
     auto* label = new TOvcAttachedLabel(loading);
     label->SetName(L"BoxCaption");

@@ -86,7 +86,7 @@ TEST_F(HistoryBoxTest, DeactivatingTheWindowOrClickingANoFocusButtonIsNoLeaving)
 
     SendMessageW(start->Handle(), BM_CLICK, 0, 0);
     Pump(20);
-    ComboTestForm elsewhere(nullptr);
+    TestForm elsewhere(nullptr);
     elsewhere.FinishLayout();
     elsewhere.Show();
     Pump(20);

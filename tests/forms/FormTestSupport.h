@@ -1,5 +1,5 @@
 #pragma once
-// A form whose layout a test builds between construction and FinishLayout.
+// Shared by the forms tests: the test form, a log of events and a window's place in its parent.
 
 #include <windows.h>
 
@@ -7,13 +7,8 @@
 #include <vector>
 
 #include "DialogWatcher.h"
+#include "TestForm.h"
 #include "forms/Forms.h"
-
-class TestForm : public forms::TForm {
-public:
-    explicit TestForm(forms::TComponent* owner) : forms::TForm(owner) {}
-    void FinishLayout() { EndLayout(); }
-};
 
 // Collects texts that handlers report, in order.
 struct EventLog {
@@ -21,18 +16,6 @@ struct EventLog {
     void Add(const std::wstring& entry) { entries.push_back(entry); }
     void Notify(forms::TObject*) { entries.push_back(L"notify"); }
 };
-
-// A rectangle as Left, Top, Width, Height for readable expectations.
-struct Box {
-    int Left, Top, Width, Height;
-    bool operator==(const Box&) const = default;
-};
-inline Box BoxOf(const forms::TControl& control) {
-    return Box{control.Left(), control.Top(), control.Width(), control.Height()};
-}
-inline std::ostream& operator<<(std::ostream& out, const Box& box) {
-    return out << "{" << box.Left << ", " << box.Top << ", " << box.Width << ", " << box.Height << "}";
-}
 
 // Where a child window sits inside its parent's window, from the screen positions.
 inline POINT OffsetInParentWindow(HWND child) {

@@ -1,22 +1,14 @@
 #pragma once
-// Shared by the library tests: a form whose layout a test builds, and a
-// stand-in for the shell that records what would have been opened.
+// Shared by the library tests: the test form, and a stand-in for the shell
+// that records what would have been opened.
 
 #include <windows.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "forms/Controls.h"
-#include "forms/Forms.h"
+#include "TestForm.h"
 #include "library/Hyperlink.h"
-
-class TestForm : public forms::TForm {
-public:
-    explicit TestForm(forms::TComponent* owner) : forms::TForm(owner) {}
-    void FinishLayout() { EndLayout(); }
-};
 
 // Takes the place of ShellExecuteW for its lifetime; nothing is opened.
 class ShellRecorder {
@@ -55,18 +47,6 @@ private:
     }
     library::TShellExecute FSaved;
 };
-
-// A rectangle as Left, Top, Width, Height for readable expectations.
-struct Box {
-    int Left, Top, Width, Height;
-    bool operator==(const Box&) const = default;
-};
-inline Box BoxOf(const forms::TControl& control) {
-    return Box{control.Left(), control.Top(), control.Width(), control.Height()};
-}
-inline std::ostream& operator<<(std::ostream& out, const Box& box) {
-    return out << "{" << box.Left << ", " << box.Top << ", " << box.Width << ", " << box.Height << "}";
-}
 
 // Presses a label as the mouse would: a static control reports the click when the button goes down.
 inline void ClickLabel(HWND label) {
