@@ -16,9 +16,11 @@
 
 #include "KamdropDriver.h"
 #include "TempTree.h"
+#include "forms/SysUtils.h"
 
 namespace {
 
+using forms::WideToUtf8;
 using Lines = std::vector<std::wstring>;
 
 // Every file below a folder, with its content, by path relative to the tree.
@@ -49,21 +51,12 @@ void CollectFiles(const std::wstring& root, const std::wstring& relative, std::m
     FindClose(find);
 }
 
-std::string Narrow(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string bytes(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    return bytes;
-}
-
 // A photo whose content names it, so it can be found again under any new name.
 std::wstring MakePhoto(const TempTree& tree, const std::wstring& relative, int day, int minute, size_t size = 0) {
     const std::wstring path = tree.Path(relative);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make a photo");
-    std::string content = "photo:" + Narrow(relative);
+    std::string content = "photo:" + WideToUtf8(relative);
     if (content.size() < size) content.resize(size, '#');
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
@@ -114,9 +107,9 @@ protected:
         std::multiset<std::string> contents;
         for (const auto& [path, content] : files) contents.insert(content);
         for (const std::wstring& name : names) {
-            std::string content = "photo:in\\" + Narrow(name);
+            std::string content = "photo:in\\" + WideToUtf8(name);
             if (content.size() < size) content.resize(size, '#');
-            EXPECT_EQ(contents.count(content), 1u) << Narrow(name) << " is not there exactly once, whole";
+            EXPECT_EQ(contents.count(content), 1u) << WideToUtf8(name) << " is not there exactly once, whole";
         }
     }
     // Waits until the run has passed the first files, then holds the program still for change.
@@ -234,7 +227,7 @@ TEST_F(FaultMatrixTest, CardRemovedDuringTheScanMovesNothingAndSaysSo) {
 
     // The files found cannot be read any more: the run ends before the first move.
     const std::wstring message = AnswerMessageBox();
-    EXPECT_TRUE(message == L"Invalid argument to date encode." || message == L"No files found.") << Narrow(message);
+    EXPECT_TRUE(message == L"Invalid argument to date encode." || message == L"No files found.") << WideToUtf8(message);
     ASSERT_TRUE(kamdrop->WaitForRun());
     EXPECT_EQ(CountMarks(0), 0);
     EXPECT_TRUE(kamdrop->StartEnabled());
@@ -263,10 +256,10 @@ TEST_F(FaultMatrixTest, VolumeFillingUpLeavesNoPartialTargetAndTheSourceStays) {
     EXPECT_GE(moved, 1);
     EXPECT_LT(moved, 5) << "the volume holds no more than three of the photos";
     EXPECT_EQ(static_cast<int>(written.size()), moved) << "a target is there exactly for each check mark";
-    for (const auto& [name, content] : written) EXPECT_EQ(content.size(), size) << Narrow(name) << " is whole";
+    for (const auto& [name, content] : written) EXPECT_EQ(content.size(), size) << WideToUtf8(name) << " is whole";
     for (const auto& row : kamdrop->Rows()) {
         const bool stayed = GetFileAttributesW(row.Text.c_str()) != INVALID_FILE_ATTRIBUTES;
-        EXPECT_EQ(row.Mark == 1, stayed) << Narrow(row.Text);
+        EXPECT_EQ(row.Mark == 1, stayed) << WideToUtf8(row.Text);
     }
     ExpectNothingLost(names, size, output);
     for (const auto& [name, content] : written) DeleteFileW((output + L"\\" + name).c_str());
@@ -303,7 +296,7 @@ TEST_F(FaultMatrixTest, TenThousandFilesGetTheirCountersRowsAndMarksAndTheWindow
         for (int n : {1, 9, 10, 99, 100, 333}) {
             wchar_t name[64];
             swprintf(name, 64, L"out\\2023-03-%02d_Many_%02d.jpg", day, n);
-            EXPECT_TRUE(tree.Exists(name)) << Narrow(name);
+            EXPECT_TRUE(tree.Exists(name)) << WideToUtf8(name);
         }
     EXPECT_TRUE(tree.Exists(L"out\\2023-03-10_Many_334.jpg"));
     EXPECT_FALSE(tree.Exists(L"out\\2023-03-11_Many_334.jpg"));
@@ -336,7 +329,7 @@ TEST_P(NameTest, FileIsFiledUnderItsNameOrStaysWithACross) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Text, tree.Path(L"in\\" + c.Source)) << "the row shows the name as it is";
     EXPECT_EQ(rows[0].Mark, 0);
-    EXPECT_TRUE(tree.Exists(L"out\\" + c.Target)) << Narrow(c.Target);
+    EXPECT_TRUE(tree.Exists(L"out\\" + c.Target)) << WideToUtf8(c.Target);
     ExpectNothingLost({c.Source});
     EXPECT_TRUE(kamdrop->Exit());
 }
