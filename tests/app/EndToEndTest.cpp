@@ -9,33 +9,13 @@
 #include <vector>
 
 #include "DialogWatcher.h"
-#include "KamdropDriver.h"
-#include "TempTree.h"
+#include "KamdropProcessTest.h"
 #include "tests/state/StateTestSupport.h"
 
 namespace {
 
-// Input, output and program folders; the program is started once the photos are in place.
-class EndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        tree.MakeDirectory(L"in");
-        tree.MakeDirectory(L"out");
-        tree.MakeDirectory(L"program");
-    }
-    // Starts Kamdrop.exe and fills in the three fields; false when its window did not appear.
-    bool StartKamdrop(const std::wstring& label) {
-        kamdrop = std::make_unique<KamdropDriver>(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
-        if (!kamdrop->WaitForMainWindow()) return false;
-        kamdrop->SetInput(tree.Path(L"in"));
-        kamdrop->SetOutput(tree.Path(L"out"));
-        kamdrop->SetLabel(label);
-        return true;
-    }
-
-    TempTree tree;
-    std::unique_ptr<KamdropDriver> kamdrop;
-};
+// The program is started once the photos are in place.
+class EndToEndTest : public KamdropProcessTest {};
 
 TEST_F(EndToEndTest, ReleaseThroughTheRealWindowMovesTheFilesAndExitEndsTheProgram) {
     tree.MakeFile(L"in\\IMG_0001.JPG", 2023, 1, 11, 9, 0, 0);
@@ -130,15 +110,6 @@ bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) 
 
 bool SomeTextStartsWith(const std::vector<std::wstring>& texts, const std::wstring& start) {
     return std::any_of(texts.begin(), texts.end(), [&](const std::wstring& text) { return text.rfind(start, 0) == 0; });
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(10);
-    }
-    return true;
 }
 
 // A window of this test program, which stands for another program the user switches to.

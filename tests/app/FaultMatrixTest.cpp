@@ -8,14 +8,12 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <memory>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "KamdropDriver.h"
-#include "TempTree.h"
+#include "KamdropProcessTest.h"
 #include "forms/SysUtils.h"
 
 namespace {
@@ -67,29 +65,8 @@ std::wstring MakePhoto(const TempTree& tree, const std::wstring& relative, int d
 
 std::wstring Photo(int i) { return L"IMG_" + std::to_wstring(1000 + i) + L".JPG"; }
 
-class FaultMatrixTest : public ::testing::Test {
+class FaultMatrixTest : public KamdropProcessTest {
 protected:
-    void SetUp() override {
-        tree.MakeDirectory(L"in");
-        tree.MakeDirectory(L"out");
-        tree.MakeDirectory(L"program");
-    }
-    void TearDown() override {
-        // A program still up is ended before its folders go.
-        kamdrop.reset();
-    }
-
-    bool StartKamdrop() {
-        kamdrop = std::make_unique<KamdropDriver>(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
-        return kamdrop->WaitForMainWindow();
-    }
-    bool StartKamdrop(const std::wstring& label) {
-        if (!StartKamdrop()) return false;
-        kamdrop->SetInput(tree.Path(L"in"));
-        kamdrop->SetOutput(tree.Path(L"out"));
-        kamdrop->SetLabel(label);
-        return true;
-    }
     // Photos of 1 May 2023 a minute apart, so they are moved in the order of their numbers.
     Lines MakePhotos(int count, size_t size = 0) {
         Lines names;
@@ -132,9 +109,6 @@ protected:
         auto rows = kamdrop->Rows();
         return static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](auto& row) { return row.Mark == mark; }));
     }
-
-    TempTree tree;
-    std::unique_ptr<KamdropDriver> kamdrop;
 };
 
 // ---- The disk changes under a run ----

@@ -60,15 +60,21 @@ HWND FirstOf(const std::vector<HWND>& windows, Match match) {
 // Polls find until it gives a window or the time is up.
 template <typename Find>
 HWND WaitFor(Find find, DWORD timeoutMs, DWORD pollMs = 20) {
-    const DWORD start = GetTickCount();
-    do {
-        if (HWND window = find()) return window;
-        Sleep(pollMs);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = find()) != nullptr; }, timeoutMs, pollMs);
+    return window;
 }
 
 }  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(pollMs);
+    }
+    return true;
+}
 
 std::wstring HostPathToWindows(const std::string& path) {
     std::wstring result = L"Z:";
@@ -223,46 +229,31 @@ HWND KamdropDriver::FieldEdit(int field) const { return FindWindowExW(Field(fiel
 void KamdropDriver::PostBrowseClick(int field) { PostMessageW(FindChild(L"Button", field), BM_CLICK, 0, 0); }
 
 HWND KamdropDriver::WaitForFolderBrowser(DWORD timeoutMs) const {
-    const DWORD start = GetTickCount();
-    do {
-        HWND browser = FindTopLevel(L"#32770");
-        if (browser && CentredOnMonitorOf(browser, FMainWindow)) {
-            // The starting folder is selected right after the browser is placed.
-            Sleep(200);
-            return browser;
-        }
-        Sleep(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    HWND browser = WaitFor(
+        [&]() -> HWND {
+            HWND found = FindTopLevel(L"#32770");
+            return found && CentredOnMonitorOf(found, FMainWindow) ? found : nullptr;
+        },
+        timeoutMs);
+    // The starting folder is selected right after the browser is placed.
+    if (browser) Sleep(200);
+    return browser;
 }
 
 bool KamdropDriver::PressDialogButton(HWND dialog, int id, DWORD timeoutMs) const {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-    const DWORD start = GetTickCount();
-    while (IsWindow(dialog)) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return !IsWindow(dialog); }, timeoutMs, 20);
 }
 
 bool KamdropDriver::ChooseFromPopupMenu(int field, wchar_t accelerator, DWORD timeoutMs) const {
     HWND edit = FieldEdit(field);
     // (-1, -1): from the keyboard, so the menu opens below the middle of the field.
     PostMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(-1, -1));
-    const DWORD start = GetTickCount();
-    HWND menu = nullptr;
-    while (!(menu = FindTopLevel(L"#32768"))) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
+    HWND menu = WaitFor([&] { return FindTopLevel(L"#32768"); }, timeoutMs);
+    if (!menu) return false;
     // The menu's own loop reads the keys of the program's queue.
     PostMessageW(menu, WM_CHAR, accelerator, 1);
-    while (IsWindowVisible(menu)) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return !IsWindowVisible(menu); }, timeoutMs, 20);
 }
 
 void KamdropDriver::TypeChar(int field, wchar_t c) const { SendMessageW(FieldEdit(field), WM_CHAR, c, 1); }

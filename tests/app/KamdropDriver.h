@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,9 @@ private:
     HANDLE FRunThread = nullptr;
     HWND FMainWindow = nullptr;
 };
+
+// Polls condition every pollMs until it holds (true) or timeoutMs have passed (false); it is asked at least once.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 10);
 
 // A copy of an executable without its version record, for a program that has none.
 void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "KamdropDriver.h"
 #include "KamdropTestForm.h"
 #include "TempTree.h"
@@ -76,15 +74,6 @@ TEST(MainWindowSettingsTest, RestartBringsBackHistoriesTextsAndPlaceBeforeTheWin
     forms::Free(again);
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 TEST(MainWindowSettingsTest, ProgramKeepsFieldsAndPlaceInKamdropIniBesideItself) {
     TempTree tree;
     const std::wstring program = tree.MakeDirectory(L"program");
@@ -100,7 +89,7 @@ TEST(MainWindowSettingsTest, ProgramKeepsFieldsAndPlaceInKamdropIniBesideItself)
         kamdrop.SetLabel(texts[2]);
         // Leaving a field enters its text into its history: the focus goes from the input field on.
         for (int i = 0; i < 3; ++i) kamdrop.PressTab();
-        EXPECT_TRUE(WaitFor([&] { return kamdrop.FieldRows(2).size() == 1; }));
+        EXPECT_TRUE(WaitUntil([&] { return kamdrop.FieldRows(2).size() == 1; }, 10000));
         SetWindowPos(kamdrop.MainWindow(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         placed = WindowRect(kamdrop.MainWindow());
         ASSERT_TRUE(kamdrop.Close());
