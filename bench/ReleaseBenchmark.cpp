@@ -177,22 +177,14 @@ ReleaseResult MeasureRelease(int count) {
     return result;
 }
 
-struct WindowSearch {
-    DWORD ProcessId;
-    const wchar_t* Title;
-    HWND Found = nullptr;
-};
-
-BOOL CALLBACK FindShownWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != search->ProcessId || !IsWindowVisible(window)) return TRUE;
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (wcscmp(title, search->Title) != 0) return TRUE;
-    search->Found = window;
-    return FALSE;
+// The process's shown top-level window titled title; nullptr when none.
+HWND ShownWindow(DWORD processId, const wchar_t* title) {
+    for (HWND window : TopLevelWindows(processId)) {
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        if (IsWindowVisible(window) && wcscmp(text, title) == 0) return window;
+    }
+    return nullptr;
 }
 
 struct StartResult {
@@ -214,20 +206,16 @@ StartResult MeasureStart(const std::wstring& exe, const std::wstring& folder, co
     if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                         &startup, &process))
         return result;
-    WindowSearch search{process.dwProcessId, title};
-    while (Seconds() - start < 30) {
-        EnumWindows(FindShownWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.Found) break;
-        Sleep(1);
-    }
-    if (search.Found) {
+    HWND shown = nullptr;
+    while (!(shown = ShownWindow(process.dwProcessId, title)) && Seconds() - start < 30) Sleep(1);
+    if (shown) {
         result.Seconds = Seconds() - start;
         Sleep(500);
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
         if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof(counters)))
             result.PeakWorkingSet = counters.PeakWorkingSetSize;
-        PostMessageW(search.Found, WM_CLOSE, 0, 0);
+        PostMessageW(shown, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);

@@ -17,18 +17,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
     return TRUE;
 }
 
-// The top-level windows of one process, front to back.
-std::vector<HWND> TopLevelWindows(DWORD processId) {
-    std::vector<HWND> all, own;
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
-    for (HWND window : all) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId) own.push_back(window);
-    }
-    return own;
-}
-
 // Every window inside parent, at any depth.
 std::vector<HWND> ChildWindows(HWND parent) {
     std::vector<HWND> children;
@@ -66,6 +54,17 @@ HWND WaitFor(Find find, DWORD timeoutMs, DWORD pollMs = 20) {
 }
 
 }  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+    std::vector<HWND> all, own;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) own.push_back(window);
+    }
+    return own;
+}
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();

@@ -113,6 +113,9 @@ private:
     HWND FMainWindow = nullptr;
 };
 
+// The top-level windows of one process, front to back.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+
 // Polls condition every pollMs until it holds (true) or timeoutMs have passed (false); it is asked at least once.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 10);
 
