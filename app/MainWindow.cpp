@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/ResultMarks.h"
+#include "engine/FileMove.h"
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
 #include "forms/TypInfo.h"
@@ -592,7 +593,7 @@ void TKamdropForm::ReleaseFiles() {
             // The output directory and the label are read anew: an edit during the run renames the files after it.
             const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
                                                         OvcHistoryComboBoxLabel->Text(), dayCounter, source);
-            const bool moved = !target.empty() && MoveToTarget(source, target);
+            const bool moved = !target.empty() && engine::MoveToTarget(source, target) == ERROR_SUCCESS;
             // A file that went or is held since the sort cannot move, and its date
             // cannot be read now either: that ends the run here, as it would have
             // at the sort. Asking only when the move failed spares every file a read.
@@ -658,21 +659,6 @@ void SortByFileDates(TStrings& List, std::vector<TDateTime>& Dates) {
             List.Exchange(index1, index2);
             std::swap(Dates[index1], Dates[index2]);
         });
-}
-
-bool MoveToTarget(const std::wstring& Source, const std::wstring& Target) {
-    if (MoveFileExW(Source.c_str(), Target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
-    // A copy to another volume that ran out of room leaves a partly written
-    // target behind, which would pass for a filed photo. Only a full volume is
-    // taken as that sign: the move refuses an existing target before it writes
-    // anything, so a target it ran out of room for is the one it made. Any other
-    // failure may have come before the target was looked at, and a file of that
-    // name there is someone else's.
-    const DWORD error = GetLastError();
-    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) &&
-        GetFileAttributesW(Source.c_str()) != INVALID_FILE_ATTRIBUTES)
-        DeleteFileW(Target.c_str());
-    return false;
 }
 
 std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day, const std::wstring& Label,

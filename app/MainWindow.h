@@ -106,10 +106,6 @@ forms::TDateTime GetFileDate(const std::wstring& FileName);
 // Comparator for the file queue: ascending file date, read from disk at every call.
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
 
-// Moves Source to Target (copying across volumes, written through, never over an
-// existing file). A failed move leaves the source and no partly written target.
-bool MoveToTarget(const std::wstring& Source, const std::wstring& Target);
-
 // Sorts List by file date, with entry i's date given in Dates[i] (the dates move
 // with their entries): the string list's sort on dates read once, so List ends
 // in exactly the order a sort with CompareFileDates leaves, ties included.

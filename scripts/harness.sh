@@ -1,11 +1,13 @@
 # shellcheck shell=bash
-# Shared by test.sh and run.sh (sourced, bash): configuring the build tree, a private X server,
-# a Wine prefix inside the build tree with its own Wine server, and stopping all of it again.
-# Everything started here is recorded and stopped by kamdrop_cleanup, which the scripts run on exit.
+# Shared by test.sh, run.sh and bench.sh (sourced, bash): the two word sizes and their build trees,
+# a private X server, a Wine prefix inside each build tree with its own Wine server, and stopping
+# all of it again. Everything started here is recorded and stopped by kamdrop_cleanup, which the
+# scripts run on exit.
 
 KAMDROP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-# build/ by default; another directory for a developer who keeps several trees.
-KAMDROP_BUILD=${KAMDROP_BUILD_DIR:-$KAMDROP_ROOT/build}
+# build/ by default, another directory for a developer who keeps several trees; each word size
+# builds in a directory of its own inside it (build/x86, build/x64).
+KAMDROP_BUILD_ROOT=${KAMDROP_BUILD_DIR:-$KAMDROP_ROOT/build}
 KAMDROP_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kamdrop-harness.XXXXXX")
 
 KAMDROP_XVFB_PID=""
@@ -13,6 +15,11 @@ KAMDROP_WINESERVER_PID=""
 KAMDROP_WINEPREFIX=""
 KAMDROP_CHILD_PID=""
 KAMDROP_SMALL_VOLUME_DIR=""
+# Set by kamdrop_select_arch.
+KAMDROP_ARCH_NOW=""
+KAMDROP_BUILD=""
+KAMDROP_WINE=""
+KAMDROP_CANNOT_RUN=""
 
 kamdrop_say() { echo "$(basename "$0"): $*" >&2; }
 kamdrop_fail() { kamdrop_say "$*"; exit 1; }
@@ -28,16 +35,73 @@ kamdrop_run() {
   return "$status"
 }
 
+# The word sizes to build: both, the 32-bit program first, unless KAMDROP_ARCH names one.
+kamdrop_archs() {
+  case "${KAMDROP_ARCH:-}" in
+    "") echo "x86 x64" ;;
+    x86 | x64) echo "$KAMDROP_ARCH" ;;
+    *) kamdrop_fail "KAMDROP_ARCH must be x86 or x64, not '$KAMDROP_ARCH'" ;;
+  esac
+}
+
+kamdrop_arch_name() {  # arch
+  case "$1" in x86) echo "the 32-bit program" ;; x64) echo "the 64-bit program" ;; esac
+}
+
+# Makes arch the current word size: its build tree, toolchain and Wine loader. Debian's front
+# script "wine" takes the 32-bit loader whenever it is installed, even where it cannot run, so
+# each loader is called by its own path.
+kamdrop_select_arch() {  # x86 | x64
+  KAMDROP_ARCH_NOW=$1
+  KAMDROP_BUILD=$KAMDROP_BUILD_ROOT/$1
+  case "$1" in
+    x86)
+      KAMDROP_TOOLCHAIN=$KAMDROP_ROOT/cmake/mingw-i686.cmake
+      KAMDROP_WINE=/usr/lib/wine/wine
+      KAMDROP_WINEARCH=win32
+      unset WINELOADER
+      ;;
+    x64)
+      KAMDROP_TOOLCHAIN=$KAMDROP_ROOT/cmake/mingw-x86_64.cmake
+      KAMDROP_WINE=/usr/lib/wine/wine64
+      KAMDROP_WINEARCH=win64
+      export WINELOADER=$KAMDROP_WINE
+      ;;
+    *) kamdrop_fail "unknown word size '$1'" ;;
+  esac
+}
+
+# Whether this machine runs the current word size's Wine, found out by trying it. When not,
+# KAMDROP_CANNOT_RUN says why.
+kamdrop_can_run() {
+  KAMDROP_CANNOT_RUN=""
+  local output status=0
+  output=$("$KAMDROP_WINE" --version 2>&1) || status=$?
+  [ "$status" = 0 ] && return 0
+  case "$output" in
+    *"Exec format error"* | *"cannot execute binary file"*)
+      if [ "$KAMDROP_ARCH_NOW" = x86 ]; then
+        KAMDROP_CANNOT_RUN="this machine runs no 32-bit code"
+      else
+        KAMDROP_CANNOT_RUN="this machine runs no 64-bit code"
+      fi
+      ;;
+    *"No such file"* | *"not found"*) KAMDROP_CANNOT_RUN="$KAMDROP_WINE is not installed" ;;
+    *) KAMDROP_CANNOT_RUN="$KAMDROP_WINE --version failed: $(echo "$output" | head -n 1)" ;;
+  esac
+  return 1
+}
+
 kamdrop_configure() {
   [ -f "$KAMDROP_BUILD/build.ninja" ] && return 0
   kamdrop_say "configuring $KAMDROP_BUILD"
   if ! cmake -G Ninja -S "$KAMDROP_ROOT" -B "$KAMDROP_BUILD" \
-      -DCMAKE_TOOLCHAIN_FILE="$KAMDROP_ROOT/cmake/mingw-i686.cmake" \
+      -DCMAKE_TOOLCHAIN_FILE="$KAMDROP_TOOLCHAIN" \
       -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_CROSSCOMPILING_EMULATOR="$KAMDROP_ROOT/scripts/wine-run" \
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$KAMDROP_ROOT/scripts/wine-run;$KAMDROP_ARCH_NOW" \
       >"$KAMDROP_TMP/configure.log" 2>&1; then
     cat "$KAMDROP_TMP/configure.log" >&2
-    kamdrop_fail "configuring failed"
+    kamdrop_fail "configuring $KAMDROP_BUILD failed"
   fi
 }
 
@@ -82,12 +146,12 @@ kamdrop_use_prefix() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   local log=$KAMDROP_TMP/wineboot.log
-  if ! kamdrop_run env WINEARCH=win32 wineboot -i >"$log" 2>&1; then
+  if ! kamdrop_run env WINEARCH="$KAMDROP_WINEARCH" "$KAMDROP_WINE" wineboot -i >"$log" 2>&1; then
     cat "$log" >&2
     kamdrop_fail "wineboot failed"
   fi
   if [ "${2:-}" = unmanaged ]; then
-    kamdrop_run wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 ||
+    kamdrop_run "$KAMDROP_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 ||
       { cat "$log" >&2; kamdrop_fail "could not set the X11 driver's Managed value"; }
   fi
   # The server writes the registry to the prefix when it ends.
@@ -97,11 +161,13 @@ kamdrop_use_prefix() {
 }
 
 # Debian's Wine does not look in its own data folder for the fonts of fonts-wine, so every face,
-# "MS Sans Serif" included, would fall back to DejaVu Sans. In the prefix's Fonts folder they are found.
+# "MS Sans Serif" included, would fall back to DejaVu Sans, and the title bar's buttons, drawn with
+# Marlett, would show as letters. In the prefix's Fonts folder they are found.
 kamdrop_install_bitmap_fonts() {
   local fonts=$WINEPREFIX/drive_c/windows/Fonts
   mkdir -p "$fonts"
   [ -e "$fonts/sserife.fon" ] || cp -n /usr/share/wine/fonts/*.fon "$fonts/"
+  [ -e "$fonts/marlett.ttf" ] || cp -n /usr/share/wine/fonts/marlett.ttf "$fonts/"
 }
 
 # One persistent Wine server for the prefix: Wine programs then start in a few milliseconds.
@@ -123,7 +189,7 @@ kamdrop_start_desktop_keeper() {
   local keeper=$KAMDROP_BUILD/tests/harness/desktop_keeper.exe
   local ready=$KAMDROP_TMP/desktop-ready
   [ -f "$keeper" ] || { kamdrop_say "no $keeper: tests will be slower"; return 0; }
-  wine "$keeper" "Z:$ready" 10800 </dev/null >/dev/null 2>&1 &
+  "$KAMDROP_WINE" "$keeper" "Z:$ready" 10800 </dev/null >/dev/null 2>&1 &
   local keeper_pid=$! tries
   for ((tries = 0; tries < 600; tries++)); do
     [ -e "$ready" ] && return 0
@@ -164,25 +230,32 @@ kamdrop_wait_gone() {  # pid seconds
   return 1
 }
 
+# Ends the current prefix's Wine server and whatever of its programs survived it, so that the next
+# word size starts on a prefix of its own.
+kamdrop_stop_wine() {
+  [ -n "$KAMDROP_WINEPREFIX" ] || return 0
+  WINEPREFIX=$KAMDROP_WINEPREFIX wineserver -k >/dev/null 2>&1
+  if [ -n "$KAMDROP_WINESERVER_PID" ]; then
+    kamdrop_wait_gone "$KAMDROP_WINESERVER_PID" 10 || kill -KILL "$KAMDROP_WINESERVER_PID" 2>/dev/null
+  fi
+  local stray
+  stray=$(kamdrop_prefix_processes)
+  if [ -n "$stray" ]; then
+    sleep 1
+    stray=$(kamdrop_prefix_processes)
+    [ -z "$stray" ] || { kamdrop_say "ending leftover Wine processes:" $stray; kill -KILL $stray 2>/dev/null; }
+  fi
+  KAMDROP_WINESERVER_PID=""
+  KAMDROP_WINEPREFIX=""
+}
+
 kamdrop_cleanup() {
   set +e
   if [ -n "$KAMDROP_CHILD_PID" ]; then
     kill -TERM "$KAMDROP_CHILD_PID" 2>/dev/null
     kamdrop_wait_gone "$KAMDROP_CHILD_PID" 5 || kill -KILL "$KAMDROP_CHILD_PID" 2>/dev/null
   fi
-  if [ -n "$KAMDROP_WINEPREFIX" ]; then
-    WINEPREFIX=$KAMDROP_WINEPREFIX wineserver -k >/dev/null 2>&1
-    if [ -n "$KAMDROP_WINESERVER_PID" ]; then
-      kamdrop_wait_gone "$KAMDROP_WINESERVER_PID" 10 || kill -KILL "$KAMDROP_WINESERVER_PID" 2>/dev/null
-    fi
-    local stray
-    stray=$(kamdrop_prefix_processes)
-    if [ -n "$stray" ]; then
-      sleep 1
-      stray=$(kamdrop_prefix_processes)
-      [ -z "$stray" ] || { kamdrop_say "ending leftover Wine processes:" $stray; kill -KILL $stray 2>/dev/null; }
-    fi
-  fi
+  kamdrop_stop_wine
   if [ -n "$KAMDROP_XVFB_PID" ]; then
     kill -TERM "$KAMDROP_XVFB_PID" 2>/dev/null
     kamdrop_wait_gone "$KAMDROP_XVFB_PID" 5 || kill -KILL "$KAMDROP_XVFB_PID" 2>/dev/null

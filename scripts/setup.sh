@@ -5,11 +5,13 @@ set -eu
 
 export DEBIAN_FRONTEND=noninteractive
 
-# Cross compiler and resource compiler, Wine with the real "MS Sans Serif", a headless X server,
+# Cross compilers and resource compilers for both word sizes, Wine's 32-bit and 64-bit loaders
+# with the real "MS Sans Serif" (wine32 installs also where it cannot run), a headless X server,
 # the build tools, GoogleTest's source, apt-get source (dpkg-dev) and the screenshot tools.
 PACKAGES="
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 fonts-wine
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-apps x11-utils imagemagick
   cmake ninja-build googletest dpkg-dev
 "

@@ -354,7 +354,12 @@ public:
     IMAGE_RESOURCE_DIRECTORY_ENTRY* ResourceTypeEntry(WORD type) {
         auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(FBytes.data());
         auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(FBytes.data() + dos->e_lfanew);
-        DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+        // The headers of both word sizes agree up to the optional header, whose data directories sit apart.
+        const IMAGE_DATA_DIRECTORY* directories =
+            nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                ? reinterpret_cast<IMAGE_NT_HEADERS64*>(nt)->OptionalHeader.DataDirectory
+                : nt->OptionalHeader.DataDirectory;
+        DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
         IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
         for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
             if (rva < section->VirtualAddress || rva >= section->VirtualAddress + section->SizeOfRawData) continue;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "DialogWatcher.h"
+#include "engine/FileMove.h"
 #include "forms/Graphics.h"
 #include "forms/Handles.h"
 #include "TempTree.h"
@@ -418,7 +419,7 @@ TEST(MoveToTargetTest, FailedMoveLeavesAnExistingTargetAlone) {
     for (bool held : {false, true}) {
         HANDLE holder = held ? CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                              : INVALID_HANDLE_VALUE;
-        EXPECT_FALSE(MoveToTarget(source, target)) << held;
+        EXPECT_NE(engine::MoveToTarget(source, target), static_cast<DWORD>(ERROR_SUCCESS)) << held;
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         EXPECT_EQ(tree.Content(L"target.jpg"), "target.jpg") << held;
         EXPECT_TRUE(tree.Exists(L"source.jpg")) << held;
