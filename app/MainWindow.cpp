@@ -13,6 +13,7 @@
 #include "engine/FileMove.h"
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
+#include "forms/SystemLibraries.h"
 #include "forms/TypInfo.h"
 #include "library/AboutDialog.h"
 #include "library/DirectoryReader.h"
@@ -427,7 +428,7 @@ void LoadFunction(HMODULE module, const char* name, Function& function) {
 const ShellFunctions& LoadedShell() {
     static const ShellFunctions functions = [] {
         ShellFunctions loaded;
-        HMODULE ole = LoadLibraryW(L"ole32.dll"), shell = LoadLibraryW(L"shell32.dll");
+        HMODULE ole = SystemLibrary(L"ole32.dll"), shell = SystemLibrary(L"shell32.dll");
         LoadFunction(ole, "OleInitialize", loaded.OleInitialize);
         LoadFunction(ole, "OleUninitialize", loaded.OleUninitialize);
         LoadFunction(shell, "SHGetMalloc", loaded.SHGetMalloc);

@@ -9,6 +9,7 @@
 
 #include "controls/TimerPool.h"
 #include "forms/Forms.h"
+#include "forms/ThemeFunctions.h"
 #include "forms/PublishedTypes.h"
 #include "forms/TypInfo.h"
 
@@ -59,9 +60,9 @@ forms::TShiftState WheelShiftState(WPARAM wParam) {
 
 class ThemeData {
 public:
-    ThemeData(HWND window, const wchar_t* classes) : FTheme(OpenThemeData(window, classes)) {}
+    ThemeData(HWND window, const wchar_t* classes) : FTheme(forms::theme::OpenThemeData(window, classes)) {}
     ~ThemeData() {
-        if (FTheme) CloseThemeData(FTheme);
+        if (FTheme) forms::theme::CloseThemeData(FTheme);
     }
     ThemeData(const ThemeData&) = delete;
     ThemeData& operator=(const ThemeData&) = delete;
@@ -103,7 +104,7 @@ void DrawFrame(HDC dc, const RECT& r, forms::TColor topLeft, forms::TColor botto
 
 TBeepProc ComboBoxBeep = PlatformBeep;
 
-bool ThemesActive() { return IsAppThemed() && IsThemeActive(); }
+bool ThemesActive() { return forms::theme::IsAppThemed() && forms::theme::IsThemeActive(); }
 
 // ---- TOvcMRUList ----
 
@@ -193,7 +194,7 @@ TOvcBaseComboBox::TOvcBaseComboBox(forms::TComponent* owner)
     FLabelInfo->SetOnChange(forms::Bind<&TOvcBaseComboBox::LabelChange>(this));
     FLabelInfo->SetOnAttach(forms::Bind<&TOvcBaseComboBox::LabelAttach>(this));
     // Buffered painting (the animated themed face) exists from Windows 6.0 on.
-    if (LOBYTE(LOWORD(GetVersion())) >= 6) FBufferedPaintInitialized = SUCCEEDED(BufferedPaintInit());
+    if (LOBYTE(LOWORD(GetVersion())) >= 6) FBufferedPaintInitialized = SUCCEEDED(forms::theme::BufferedPaintInit());
     for (TOvcBorder* border : {FBorders->LeftBorder(), FBorders->RightBorder(), FBorders->TopBorder(),
                                FBorders->BottomBorder()})
         border->OnChange = forms::Bind<&TOvcBaseComboBox::BorderChanged>(this);
@@ -205,7 +206,7 @@ TOvcBaseComboBox::~TOvcBaseComboBox() {
     CancelAutoSearch();
     // The window goes while this class still handles its last messages.
     DestroyHandle();
-    if (FBufferedPaintInitialized) BufferedPaintUnInit();
+    if (FBufferedPaintInitialized) forms::theme::BufferedPaintUnInit();
 }
 
 void TOvcBaseComboBox::CreateParams(TCreateParams& params) {
@@ -882,24 +883,26 @@ void TOvcBaseComboBox::PaintThemedFace() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(FHandle, &paint);
     if (FNewState == tsNone) FNewState = FEnabled ? tsNormal : tsDisabled;
-    if (!BufferedPaintRenderAnimation(FHandle, dc)) {
+    if (!forms::theme::BufferedPaintRenderAnimation(FHandle, dc)) {
         RECT rect;
         GetClientRect(FHandle, &rect);
         BP_ANIMATIONPARAMS animation{sizeof(animation), 0, BPAS_LINEAR, 0};
         if (FCurrentState != tsNone && FCurrentState != FNewState) {
             ThemeData theme(FHandle, L"COMBOBOX");
             DWORD duration = 0;
-            if (theme.Get() && SUCCEEDED(GetThemeTransitionDuration(theme.Get(), CP_READONLY, FCurrentState, FNewState,
-                                                                    TMT_TRANSITIONDURATIONS, &duration)))
+            if (theme.Get() &&
+                SUCCEEDED(forms::theme::GetThemeTransitionDuration(theme.Get(), CP_READONLY, FCurrentState, FNewState,
+                                                                   TMT_TRANSITIONDURATIONS, &duration)))
                 animation.dwDuration = duration;
         }
         HDC from = nullptr, to = nullptr;
         HANIMATIONBUFFER buffer =
-            BeginBufferedAnimation(FHandle, dc, &rect, BPBF_COMPATIBLEBITMAP, nullptr, &animation, &from, &to);
+            forms::theme::BeginBufferedAnimation(FHandle, dc, &rect, BPBF_COMPATIBLEBITMAP, nullptr, &animation,
+                                                 &from, &to);
         if (buffer) {
             if (from) PaintFace(from, rect, FCurrentState);
             if (to) PaintFace(to, rect, FNewState);
-            EndBufferedAnimation(buffer, TRUE);
+            forms::theme::EndBufferedAnimation(buffer, TRUE);
         } else {
             PaintFace(dc, rect, FNewState);
         }
@@ -913,8 +916,9 @@ void TOvcBaseComboBox::PaintFace(HDC dc, const RECT& rect, uint32_t state) {
     RECT button = rect;
     button.left = std::max(rect.left, rect.right - GetSystemMetrics(SM_CXVSCROLL));
     if (theme.Get()) {
-        DrawThemeBackground(theme.Get(), dc, CP_READONLY, static_cast<int>(state), &rect, nullptr);
-        DrawThemeBackground(theme.Get(), dc, CP_DROPDOWNBUTTONRIGHT, static_cast<int>(state), &button, nullptr);
+        forms::theme::DrawThemeBackground(theme.Get(), dc, CP_READONLY, static_cast<int>(state), &rect, nullptr);
+        forms::theme::DrawThemeBackground(theme.Get(), dc, CP_DROPDOWNBUTTONRIGHT, static_cast<int>(state), &button,
+                                          nullptr);
     } else {
         FillColor(dc, rect, FColor);
     }

@@ -4,12 +4,28 @@
 #include <cstring>
 
 #include "forms/Classes.h"
+#include "forms/SystemLibraries.h"
 
 using namespace forms;
 
 namespace library {
 
 namespace {
+
+// The version library is bound from the system folder, not imported: it is no
+// DLL the system always takes from there, so one beside the program would load.
+using GetFileVersionInfoSizeFunction = decltype(&::GetFileVersionInfoSizeW);
+using GetFileVersionInfoFunction = decltype(&::GetFileVersionInfoW);
+
+GetFileVersionInfoSizeFunction VersionInfoSizeCall() {
+    static const auto call = SystemFunction<GetFileVersionInfoSizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
+    return call;
+}
+
+GetFileVersionInfoFunction VersionInfoCall() {
+    static const auto call = SystemFunction<GetFileVersionInfoFunction>(L"version.dll", "GetFileVersionInfoW");
+    return call;
+}
 
 constexpr wchar_t kNoVersionInformation[] = L"File contains no version information";
 
@@ -88,11 +104,14 @@ bool FileExists(const std::wstring& name) {
 
 TFileVersionInfo::TFileVersionInfo(const std::wstring& FileName) {
     if (!FileExists(FileName)) throw EFileVersionInfoError(Format(L"The file %s does not exist", FileName.c_str()));
+    const auto sizeCall = VersionInfoSizeCall();
+    const auto infoCall = VersionInfoCall();
+    if (!sizeCall || !infoCall) throw EFileVersionInfoError(SystemErrorText(ERROR_MOD_NOT_FOUND));
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(FileName.c_str(), &ignored);
+    DWORD size = sizeCall(FileName.c_str(), &ignored);
     if (size == 0) throw EFileVersionInfoError(kNoVersionInformation);
     std::vector<BYTE> record(size);
-    if (!GetFileVersionInfoW(FileName.c_str(), 0, size, record.data()))
+    if (!infoCall(FileName.c_str(), 0, size, record.data()))
         throw EFileVersionInfoError(SystemErrorText(GetLastError()));
 
     const BYTE* base = record.data();

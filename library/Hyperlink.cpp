@@ -5,6 +5,7 @@
 #include "forms/ComCtrls.h"
 #include "forms/ExtCtrls.h"
 #include "forms/Forms.h"
+#include "forms/SystemLibraries.h"
 
 using namespace forms;
 
@@ -16,11 +17,7 @@ namespace {
 // libraries it needs would load at every start of the program.
 HINSTANCE WINAPI ShellExecuteOnDemand(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                       INT show) {
-    static const auto shellExecute = [] {
-        HMODULE shell = LoadLibraryW(L"shell32.dll");
-        return shell ? reinterpret_cast<TShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
-                     : nullptr;
-    }();
+    static const auto shellExecute = SystemFunction<TShellExecute>(L"shell32.dll", "ShellExecuteW");
     if (!shellExecute) return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
     return shellExecute(owner, verb, file, parameters, directory, show);
 }

@@ -352,27 +352,46 @@ public:
     }
     // The root directory's entry for a resource type, or nullptr.
     IMAGE_RESOURCE_DIRECTORY_ENTRY* ResourceTypeEntry(WORD type) {
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(FBytes.data());
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(FBytes.data() + dos->e_lfanew);
-        // The headers of both word sizes agree up to the optional header, whose data directories sit apart.
-        const IMAGE_DATA_DIRECTORY* directories =
-            nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-                ? reinterpret_cast<IMAGE_NT_HEADERS64*>(nt)->OptionalHeader.DataDirectory
-                : nt->OptionalHeader.DataDirectory;
-        DWORD rva = directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
-        IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-            if (rva < section->VirtualAddress || rva >= section->VirtualAddress + section->SizeOfRawData) continue;
-            char* at = FBytes.data() + section->PointerToRawData + (rva - section->VirtualAddress);
-            auto* root = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY*>(at);
-            auto* entries = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY_ENTRY*>(root + 1);
-            for (int e = 0; e < root->NumberOfNamedEntries + root->NumberOfIdEntries; ++e)
-                if (!entries[e].NameIsString && entries[e].Id == type) return &entries[e];
-        }
+        const DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE).VirtualAddress;
+        auto* root = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY*>(AtRva(rva));
+        if (!root) return nullptr;
+        auto* entries = reinterpret_cast<IMAGE_RESOURCE_DIRECTORY_ENTRY*>(root + 1);
+        for (int e = 0; e < root->NumberOfNamedEntries + root->NumberOfIdEntries; ++e)
+            if (!entries[e].NameIsString && entries[e].Id == type) return &entries[e];
         return nullptr;
+    }
+    // The DLL names of the import table, as written there.
+    std::vector<std::string> ImportedLibraries() {
+        std::vector<std::string> names;
+        const DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress;
+        auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(AtRva(rva));
+        for (; import && import->Name; ++import)
+            if (const char* name = AtRva(import->Name)) names.emplace_back(name);
+        return names;
     }
 
 private:
+    IMAGE_NT_HEADERS32* Headers() {
+        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(FBytes.data());
+        return reinterpret_cast<IMAGE_NT_HEADERS32*>(FBytes.data() + dos->e_lfanew);
+    }
+    // The headers of both word sizes agree up to the optional header, whose data directories sit apart.
+    const IMAGE_DATA_DIRECTORY& Directory(int index) {
+        IMAGE_NT_HEADERS32* nt = Headers();
+        return nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                   ? reinterpret_cast<IMAGE_NT_HEADERS64*>(nt)->OptionalHeader.DataDirectory[index]
+                   : nt->OptionalHeader.DataDirectory[index];
+    }
+    // The file's bytes at a relative virtual address; nullptr when no section holds it.
+    char* AtRva(DWORD rva) {
+        IMAGE_NT_HEADERS32* nt = Headers();
+        IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (int i = 0; rva && i < nt->FileHeader.NumberOfSections; ++i, ++section)
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->SizeOfRawData)
+                return FBytes.data() + section->PointerToRawData + (rva - section->VirtualAddress);
+        return nullptr;
+    }
+
     std::vector<char> FBytes;
 };
 
@@ -415,6 +434,24 @@ int KamdropDriver::Alpha(HWND window) {
     DWORD flags = 0;
     if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
     return alpha;
+}
+
+std::vector<std::string> ImportedLibraries(const std::wstring& exePath) { return FileBytes(exePath).ImportedLibraries(); }
+
+std::vector<std::wstring> KamdropDriver::LoadedModules() const {
+    std::vector<HMODULE> modules(256);
+    DWORD needed = 0;
+    while (EnumProcessModules(FProcess.hProcess, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                              &needed) &&
+           needed > modules.size() * sizeof(HMODULE))
+        modules.resize(needed / sizeof(HMODULE));
+    modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+    std::vector<std::wstring> paths;
+    for (HMODULE module : modules) {
+        wchar_t path[MAX_PATH] = {};
+        if (GetModuleFileNameExW(FProcess.hProcess, module, path, MAX_PATH)) paths.emplace_back(path);
+    }
+    return paths;
 }
 
 void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath) {

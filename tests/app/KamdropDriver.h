@@ -76,6 +76,8 @@ public:
     // The message of a message box: the text of its static control that carries text.
     static std::wstring MessageBoxText(HWND box);
 
+    // The full paths of the DLLs (and the exe) loaded in the program now.
+    std::vector<std::wstring> LoadedModules() const;
     // Peak memory of the program so far, in bytes (peak working set).
     SIZE_T PeakWorkingSet() const;
     // Chooses "E&xit" on the menu bar and waits for the process to end; false after the timeout.
@@ -118,6 +120,9 @@ std::vector<HWND> TopLevelWindows(DWORD processId);
 
 // Polls condition every pollMs until it holds (true) or timeoutMs have passed (false); it is asked at least once.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 10);
+
+// The DLL names in an executable's import table, as written there.
+std::vector<std::string> ImportedLibraries(const std::wstring& exePath);
 
 // A copy of an executable without its version record, for a program that has none.
 void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath);

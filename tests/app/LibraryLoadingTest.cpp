@@ -1,0 +1,95 @@
+// Only system DLLs, and only from the system folder: what the program imports,
+// and what it loads when a stranger has put DLLs of system names beside it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "KamdropProcessTest.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return text;
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    return text;
+}
+
+// DLLs the system always takes from its own folder, and the common controls,
+// which the manifest redirects to their system assembly.
+TEST(LibraryLoadingTest, TheProgramImportsOnlyDllsTheSystemTakesFromItsOwnFolder) {
+    const std::vector<std::string> allowed{"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "comctl32.dll"};
+    for (const char* exe : {KAMDROP_EXE}) {
+        SCOPED_TRACE(exe);
+        const std::vector<std::string> imports = ImportedLibraries(HostPathToWindows(exe));
+        EXPECT_FALSE(imports.empty());
+        for (const std::string& name : imports)
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), Lower(name)), allowed.end()) << name;
+    }
+}
+
+// Wine, told to search for these two as Windows does, looks in the program's folder first.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const wchar_t* name, const std::wstring& value) : FName(name) {
+        wchar_t old[1024] = {};
+        FHad = GetEnvironmentVariableW(name, old, 1024) > 0;
+        FOld = old;
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~EnvironmentVariable() { SetEnvironmentVariableW(FName, FHad ? FOld.c_str() : nullptr); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const wchar_t* FName;
+    bool FHad = false;
+    std::wstring FOld;
+};
+
+using LibraryLoadingProcessTest = KamdropProcessTest;
+
+TEST_F(LibraryLoadingProcessTest, DllsPlantedBesideTheProgramNeverLoad) {
+    for (const wchar_t* name : {L"version.dll", L"uxtheme.dll"})
+        ASSERT_TRUE(CopyFileW(HostPathToWindows(PLANTED_LIBRARY).c_str(),
+                              tree.Path(L"program\\" + std::wstring(name)).c_str(), FALSE));
+    {
+        EnvironmentVariable search(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;version,uxtheme=n,b");
+        ASSERT_TRUE(StartKamdrop());
+    }
+    const std::wstring folder = Lower(tree.Path(L"program")) + L"\\";
+    bool systemTheme = false;
+    for (const std::wstring& module : kamdrop->LoadedModules()) {
+        const std::wstring path = Lower(module);
+        if (path.ends_with(L"kamdrop.exe")) continue;
+        EXPECT_NE(path.rfind(folder, 0), 0u) << "loaded from the program's folder: " << testing::PrintToString(path);
+        systemTheme = systemTheme || path.ends_with(L"\\system32\\uxtheme.dll");
+    }
+    EXPECT_TRUE(systemTheme) << "the windows are themed by the system's theme library";
+
+    // The version record comes through the system's version library: About shows it.
+    ASSERT_TRUE(kamdrop->OpenAbout());
+    HWND about = kamdrop->WaitForWindow(L"About");
+    ASSERT_NE(about, nullptr);
+    const std::vector<std::wstring> texts = KamdropDriver::VisibleTexts(about);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"Version 0.6  Build 149"), texts.end())
+        << testing::PrintToString(texts);
+    HWND ok = KamdropDriver::FindChildByText(about, L"&Ok");
+    ASSERT_NE(ok, nullptr);
+    PostMessageW(ok, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(kamdrop->MainWindow()) != FALSE; }, 10000));
+    EXPECT_TRUE(kamdrop->Exit());
+
+    for (const wchar_t* mark : {L"program\\version.dll.loaded", L"program\\uxtheme.dll.loaded"})
+        EXPECT_FALSE(tree.Exists(mark)) << testing::PrintToString(std::wstring(mark));
+}
+
+}  // namespace
