@@ -560,11 +560,12 @@ public:
     std::wstring OutputDirectory() override { return FForm.OvcHistoryComboBoxDirTarget->Text(); }
     std::wstring Label() override { return FForm.OvcHistoryComboBoxLabel->Text(); }
     // Thousands of files take seconds to open: the window keeps answering meanwhile.
-    void DateRead(int, int) override {
+    bool DateRead(int, int) override {
         if (FFrames.Due()) {
             Application->ProcessMessages();
             FFrames.Painted(FFrames.Now());
         }
+        return true;
     }
     // Every file gets its status text, progress step and row, quietly: the
     // controls would each repaint at once. What the files changed is shown

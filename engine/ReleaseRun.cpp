@@ -10,7 +10,7 @@
 
 namespace engine {
 
-void ReleaseObserver::DateRead(int, int) {}
+bool ReleaseObserver::DateRead(int, int) { return true; }
 void ReleaseObserver::Sorted(int) {}
 void ReleaseObserver::FileStarting(int, const std::wstring&) {}
 
@@ -67,7 +67,7 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
     dates.reserve(count);
     for (int i = 0; i < count; ++i) {
         dates.push_back(GetFileDate(Files[i]));
-        Observer.DateRead(i + 1, count);
+        if (!Observer.DateRead(i + 1, count)) return;
     }
     SortByFileDates(Files, dates);
     Observer.Sorted(count);

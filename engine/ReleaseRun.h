@@ -26,8 +26,9 @@ public:
     // Asked anew for every file: an edit during the run renames the files after it.
     virtual std::wstring OutputDirectory() = 0;
     virtual std::wstring Label() = 0;
-    // Another file's date has been read; Done of Count.
-    virtual void DateRead(int Done, int Count);
+    // Another file's date has been read; Done of Count. False stops the run
+    // before any file moves.
+    virtual bool DateRead(int Done, int Count);
     // The files stand in date order; Count of them follow.
     virtual void Sorted(int Count);
     // File Index (from 0, in date order) is next.
