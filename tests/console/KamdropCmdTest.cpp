@@ -1,0 +1,252 @@
+// KamdropCmd.exe run from this process: its lines, exit statuses, dry run and
+// report, and its names beside the window's on twin cards.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "KamdropCmdProcess.h"
+#include "KamdropDriver.h"
+#include "TempTree.h"
+#include "forms/SysUtils.h"
+
+namespace {
+
+// Every file under the tree with its content, in a fixed order.
+void CollectFiles(const TempTree& tree, const std::wstring& relative, std::vector<std::wstring>& files) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((tree.Path(relative) + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(tree, path, files);
+        else
+            files.push_back(path + L" = " + forms::Utf8ToWide(tree.Content(path)));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+std::vector<std::wstring> DiskState(const TempTree& tree) {
+    std::vector<std::wstring> files;
+    for (const wchar_t* folder : {L"in", L"out"}) CollectFiles(tree, folder, files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A card with ties in the 2-second step, two days, an extension in capitals,
+// a file without one, a hidden file and a subfolder that stays; the output
+// holds a name the run will want.
+void MakeCard(const TempTree& tree) {
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeDirectory(L"in\\sub");
+    tree.MakeFile(L"in\\IMG_0001.JPG", 2023, 1, 11, 9, 0, 0);
+    tree.MakeFile(L"in\\IMG_0002.JPG", 2023, 1, 11, 9, 0, 1);
+    tree.MakeFile(L"in\\IMG_0003.JPG", 2023, 1, 11, 9, 0, 0);
+    tree.MakeFile(L"in\\IMG_0004.JPG", 2023, 1, 11, 10, 0, 0);
+    tree.MakeFile(L"in\\MVI_0005.MOV", 2023, 1, 12, 8, 0, 0);
+    tree.MakeFile(L"in\\notes", 2023, 1, 12, 9, 0, 0);
+    tree.MakeFile(L"in\\thumbs.db", 2023, 1, 12, 9, 30, 0, FILE_ATTRIBUTE_HIDDEN);
+    tree.MakeFile(L"in\\sub\\IMG_0099.JPG", 2023, 1, 12, 10, 0, 0);
+    tree.MakeFile(L"out\\2023-01-11_Summer_trip_03.jpg", 2022, 1, 1);
+}
+
+std::vector<std::wstring> LinesStartingWith(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& line : lines)
+        if (line.starts_with(prefix)) found.push_back(line);
+    return found;
+}
+
+TEST(KamdropCmdTest, WindowAndConsoleGiveTheSameNamesAndFailuresOnTwinCards) {
+    TempTree windowCard, consoleCard;
+    MakeCard(windowCard);
+    MakeCard(consoleCard);
+    windowCard.MakeDirectory(L"program");
+
+    KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), windowCard.Path(L"program"));
+    ASSERT_TRUE(kamdrop.WaitForMainWindow());
+    kamdrop.SetInput(windowCard.Path(L"in"));
+    kamdrop.SetOutput(windowCard.Path(L"out"));
+    kamdrop.SetLabel(L"");
+    // Typed, so that the label box's own filter applies.
+    for (wchar_t c : std::wstring(L"Summer trip")) kamdrop.TypeChar(2, c);
+    ASSERT_EQ(kamdrop.FieldText(2), L"Summer_trip");
+    kamdrop.ClickStartAndWait();
+    std::set<std::wstring> windowFailures;
+    for (const KamdropDriver::Row& row : kamdrop.Rows())
+        if (row.Mark != 0) windowFailures.insert(row.Text.substr(windowCard.Path().size()));
+    EXPECT_TRUE(kamdrop.Exit());
+
+    const KamdropCmdResult result =
+        RunKamdropCmd({consoleCard.Path(L"in"), consoleCard.Path(L"out"), L"Summer trip"});
+    EXPECT_EQ(result.ExitStatus, 1u) << result.Errors;
+    std::set<std::wstring> consoleFailures;
+    for (const std::wstring& line : LinesStartingWith(result.Lines(), L"FAIL "))
+        consoleFailures.insert(line.substr(5 + consoleCard.Path().size(), line.find(L" -> ") - 5 - consoleCard.Path().size()));
+
+    EXPECT_EQ(DiskState(consoleCard), DiskState(windowCard));
+    EXPECT_EQ(consoleFailures, windowFailures);
+    EXPECT_EQ(windowFailures, std::set<std::wstring>{L"\\in\\IMG_0001.JPG"});
+    EXPECT_TRUE(consoleCard.Exists(L"out\\2023-01-12_Summer_trip_02"));
+}
+
+// Each card is planned, then released: the plan changes nothing on disk and
+// its lines are the run's lines, failures included (a name taken, in the same
+// folder a name freed by a file moved before, a label no name can hold).
+TEST(KamdropCmdTest, DryRunChangesNothingAndAnnouncesWhatTheRunThenDoes) {
+    const struct {
+        const wchar_t* label;
+        bool sameFolder;
+        DWORD status;
+        bool movesAny;
+    } cases[] = {{L"Summer trip", false, 1, true},
+                 {L"Summer trip", true, 0, true},
+                 {L"Summer|trip", false, 1, false},
+                 {L"Day", false, 0, true}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        MakeCard(tree);
+        if (c.sameFolder) tree.MakeFile(L"in\\2023-01-11_Summer_trip_01.jpg", 2023, 1, 10);
+        std::vector<std::wstring> arguments{tree.Path(L"in"), tree.Path(c.sameFolder ? L"in" : L"out"), c.label};
+        if (c.sameFolder) arguments.push_back(L"--yes");
+        const std::vector<std::wstring> before = DiskState(tree);
+        arguments.push_back(L"--dry-run");
+        const KamdropCmdResult plan = RunKamdropCmd(arguments);
+        EXPECT_EQ(DiskState(tree), before) << c.label;
+        arguments.pop_back();
+        const KamdropCmdResult run = RunKamdropCmd(arguments);
+
+        std::vector<std::wstring> planned = plan.Lines(), done = run.Lines();
+        ASSERT_EQ(planned.size(), c.sameFolder ? 9u : 8u) << c.label;
+        ASSERT_EQ(done.size(), planned.size()) << c.label;
+        EXPECT_TRUE(planned.back().starts_with(L"Dry run: ")) << planned.back();
+        planned.pop_back();
+        done.pop_back();
+        EXPECT_EQ(done, planned) << c.label;
+        EXPECT_EQ(plan.ExitStatus, c.status) << c.label;
+        EXPECT_EQ(run.ExitStatus, c.status) << c.label;
+        EXPECT_EQ(DiskState(tree) != before, c.movesAny) << c.label;
+    }
+}
+
+TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
+    TempTree tree;
+    MakeCard(tree);
+    tree.MakeDirectory(L"empty");
+    const std::wstring in = tree.Path(L"in"), out = tree.Path(L"out"), missing = tree.Path(L"missing");
+    const std::wstring tooLong(51, L'x');
+    const struct {
+        std::vector<std::wstring> arguments;
+        DWORD status;
+        const wchar_t* firstLine;  // of standard error, or of standard output when the run goes on
+        bool hold = false;         // a file of the card held open by another program
+    } cases[] = {
+        {{}, 2, L"INPUT, OUTPUT and LABEL are needed."},
+        {{in, out, L"x", L"--force"}, 2, L"Unknown option: --force"},
+        {{in, out, L"x", L"extra"}, 2, L"Too many arguments: extra"},
+        {{in, out, L"x", L"--report"}, 2, L"--report needs a file name."},
+        {{missing, out, L"x"}, 2, L"Invalid input directory."},
+        {{in, missing, L""}, 2, L"Invalid output directory."},
+        {{in, out, L""}, 2, L"Label must be specified."},
+        {{in, out, tooLong}, 2, L"Label is longer than 50 characters."},
+        {{in, in, L"x"}, 2, L"The input directory is the same as the output directory."},
+        {{in, out, L"x", L"--report", missing + L"\\r.csv"}, 2, nullptr},
+        {{in, out, L"x"}, 3, L"Invalid argument to date encode.", true},
+        {{in, out, L"x", L"--dry-run"}, 0, L"OK   "},
+        {{tree.Path(L"empty"), out, L"x"}, 0, L"No files found."},
+        {{L"--help"}, 0, L"Files the photos of a camera card"},
+        {{L"/?"}, 0, L"Files the photos of a camera card"},
+        {{L"-h", in}, 0, L"Files the photos of a camera card"},
+    };
+    const std::vector<std::wstring> before = DiskState(tree);
+    for (const auto& c : cases) {
+        HANDLE holder = c.hold ? CreateFileW(tree.Path(L"in\\IMG_0004.JPG").c_str(), GENERIC_READ, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        const KamdropCmdResult result = RunKamdropCmd(c.arguments);
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        const std::string shown = result.ExitStatus == 0 ? result.Output : result.Errors;
+        EXPECT_EQ(result.ExitStatus, c.status) << shown;
+        if (c.firstLine) {
+            EXPECT_TRUE(forms::Utf8ToWide(shown).starts_with(c.firstLine)) << shown;
+        }
+        EXPECT_EQ(DiskState(tree), before) << shown;
+    }
+    EXPECT_EQ(RunKamdropCmd({in, out, L"x"}).ExitStatus, 0u);
+    EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"Summer trip", L"--", L"--report"}).ExitStatus, 2u);
+    EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"--", L"-dash"}).ExitStatus, 0u);
+    EXPECT_TRUE(tree.Exists(L"out\\2023-01-12_-dash_01.jpg"));
+}
+
+TEST(KamdropCmdTest, GreekJapaneseAndEmojiNamesArriveAsUtf8ThroughAPipe) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\Ωμέγα.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\写真.JPG", 2023, 1, 11, 10);
+    tree.MakeFile(L"in\\😀.JPG", 2023, 1, 11, 11);
+    const KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι 旅行 🏖"});
+    EXPECT_EQ(result.ExitStatus, 0u) << result.Errors;
+    const std::wstring out = tree.Path(L"out") + L"\\";
+    EXPECT_EQ(result.Lines(), (std::vector<std::wstring>{
+                                  L"OK   " + tree.Path(L"in\\Ωμέγα.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_01.jpg",
+                                  L"OK   " + tree.Path(L"in\\写真.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_02.jpg",
+                                  L"OK   " + tree.Path(L"in\\😀.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_03.jpg",
+                                  result.Lines().back()}));
+    EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Ταξίδι_旅行_🏖_03.jpg"));
+}
+
+TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\a,b.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\Ω.JPG", 2023, 1, 11, 10);
+    tree.MakeFile(L"out\\2023-01-11_Day_02.jpg", 2023, 1, 1);
+    const std::string in = forms::WideToUtf8(tree.Path(L"in\\")), out = forms::WideToUtf8(tree.Path(L"out\\"));
+    const std::string header = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n";
+    const std::wstring report = tree.Path(L"r.csv");
+    // The reason a line gives in brackets at its end.
+    auto reasonOf = [](const std::wstring& line) {
+        const size_t open = line.rfind(L" (");
+        return open == std::wstring::npos ? std::string() : forms::WideToUtf8(line.substr(open + 2, line.size() - open - 3));
+    };
+
+    // A name with a comma; a failure with the system's text.
+    KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
+    EXPECT_EQ(result.ExitStatus, 1u);
+    ASSERT_EQ(result.Lines().size(), 3u);
+    EXPECT_EQ(tree.Content(L"r.csv"),
+              header + "\"" + in + "a,b.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"moved\",\"\"\r\n" + "\"" + in +
+                  "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + reasonOf(result.Lines()[1]) + "\"\r\n");
+
+    // A plan: quotes in a field are doubled.
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Say \"hi\"", L"--dry-run", L"--report=" + report});
+    EXPECT_EQ(result.ExitStatus, 1u);
+    ASSERT_EQ(result.Lines().size(), 2u);
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out +
+                                          "2023-01-11_Say_\"\"hi\"\"_01.jpg\",\"would fail\",\"" +
+                                          reasonOf(result.Lines()[0]) + "\"\r\n");
+
+    // A run that ends on a date it cannot read still replaces the report, and
+    // leaves no temporary file beside it.
+    HANDLE holder = CreateFileW(tree.Path(L"in\\Ω.JPG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    tree.MakeFile(L"in\\b.JPG", 2023, 1, 11, 11);
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
+    CloseHandle(holder);
+    EXPECT_EQ(result.ExitStatus, 3u);
+    EXPECT_EQ(tree.Content(L"r.csv"), header);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(tree.Path(L"r.csv*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(entry.cFileName), L"r.csv");
+    EXPECT_FALSE(FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+}  // namespace
