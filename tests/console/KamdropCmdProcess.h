@@ -16,7 +16,8 @@ struct KamdropCmdResult {
 };
 
 // Runs KamdropCmd with Arguments (each quoted) and waits for its end (at most
-// a minute). OnFirstLine, when given, is called from the reading thread once
-// the first line of output has arrived, with the process handle and id.
+// a minute), in a process group of its own when asked. OnFirstLine, when given,
+// is called from the reading thread once the first line of output has arrived,
+// with the process handle and id (the id of its group too).
 KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool OwnProcessGroup = false,
                                const std::function<void(HANDLE, DWORD)>& OnFirstLine = {});

@@ -55,6 +55,18 @@ void MakeCard(const TempTree& tree) {
     tree.MakeFile(L"out\\2023-01-11_Summer_trip_03.jpg", 2022, 1, 1);
 }
 
+// The whole file (TempTree's Content reads only its start).
+std::string WholeFile(const std::wstring& path) {
+    std::string content;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
 std::vector<std::wstring> LinesStartingWith(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
     std::vector<std::wstring> found;
     for (const std::wstring& line : lines)
@@ -247,6 +259,50 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     EXPECT_EQ(std::wstring(entry.cFileName), L"r.csv");
     EXPECT_FALSE(FindNextFileW(find, &entry));
     FindClose(find);
+}
+
+// Ctrl+C and Ctrl+Break go to the programs of a console. This process takes
+// a console of its own (Wine gives a test process one on which no event can
+// be generated) and starts the program in a process group of its own, which
+// the event is sent to once the program has moved its first file: Ctrl+Break
+// (Windows sends no Ctrl+C to a group), or where that is not implemented
+// (Wine), Ctrl+C, which Wine does send to a group. The run stops after the
+// file in hand: every file is either where it was or moved whole, and the
+// lines, the summary and the report tell exactly which.
+TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    const int count = 1000;
+    for (int i = 0; i < count; ++i) tree.MakeFile(L"in\\IMG_" + std::to_wstring(1000 + i) + L".JPG", 2023, 2, 1, 9, i / 60, i % 60 / 2 * 2);
+    bool sent = false;
+    const KamdropCmdResult result = RunKamdropCmd(
+        {tree.Path(L"in"), tree.Path(L"out"), L"Cut", L"--report", tree.Path(L"r.csv")}, true,
+        [&](HANDLE, DWORD group) {
+            sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group) || GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
+        });
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(result.ExitStatus, 130u) << result.Errors;
+    const std::vector<std::wstring> lines = result.Lines();
+    const std::vector<std::wstring> moved = LinesStartingWith(lines, L"OK   ");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_GT(moved.size(), 0u);
+    EXPECT_LT(moved.size(), static_cast<size_t>(count));
+    EXPECT_EQ(moved.size() + 1, lines.size());
+    EXPECT_TRUE(lines.back().starts_with(L"Stopped. " + std::to_wstring(moved.size()) + L" moved, 0 failed, " +
+                                          std::to_wstring(count - moved.size()) + L" not reached"))
+        << lines.back();
+    size_t inputLeft = 0, outputNow = 0;
+    for (const std::wstring& file : DiskState(tree)) (file.starts_with(L"in\\") ? inputLeft : outputNow) += 1;
+    EXPECT_EQ(outputNow, moved.size());
+    EXPECT_EQ(inputLeft, count - moved.size());
+    const std::string report = WholeFile(tree.Path(L"r.csv"));
+    EXPECT_EQ(static_cast<size_t>(std::count(report.begin(), report.end(), '\n')), moved.size() + 1);
+    size_t start = 0;
+    for (size_t n = 0; n < moved.size() && start != std::string::npos; ++n) start = report.find("\"moved\"", start + 1);
+    EXPECT_NE(start, std::string::npos);
 }
 
 }  // namespace
