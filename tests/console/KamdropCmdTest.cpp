@@ -305,4 +305,61 @@ TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
     EXPECT_NE(start, std::string::npos);
 }
 
+// The DLLs a program imports, lower-cased, read from its image as the loader maps it.
+std::set<std::string> ImportedDlls(const std::wstring& path) {
+    std::set<std::string> names;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr);
+    const auto* base = static_cast<const BYTE*>(mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr);
+    if (base) {
+        const auto* headers =
+            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             imports.VirtualAddress && entry->Name; ++entry) {
+            std::string name = reinterpret_cast<const char*>(base + entry->Name);
+            for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+            names.insert(name);
+        }
+        UnmapViewOfFile(base);
+    }
+    if (mapping) CloseHandle(mapping);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return names;
+}
+
+std::wstring VersionString(const std::vector<BYTE>& record, const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
+    return VerQueryValueW(record.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value
+               ? std::wstring(value)
+               : std::wstring();
+}
+
+std::vector<BYTE> VersionRecord(const std::wstring& path) {
+    DWORD handle = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &handle));
+    if (record.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()))
+        record.clear();
+    return record;
+}
+
+// No window code rides along with the engine: the program needs only DLLs
+// that every Windows loads from its own folder. Its version record carries
+// the window program's numbers.
+TEST(KamdropCmdTest, ImportsOnlySystemDllsAndCarriesTheWindowProgramsVersion) {
+    const std::wstring console = HostPathToWindows(KAMDROP_CMD_EXE), window = HostPathToWindows(KAMDROP_EXE);
+    EXPECT_EQ(ImportedDlls(console), (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
+    EXPECT_TRUE(ImportedDlls(window).count("comctl32.dll"));
+
+    const std::vector<BYTE> consoleRecord = VersionRecord(console), windowRecord = VersionRecord(window);
+    ASSERT_FALSE(consoleRecord.empty());
+    ASSERT_FALSE(windowRecord.empty());
+    EXPECT_EQ(VersionString(consoleRecord, L"FileDescription"), L"Kamdrop command line");
+    EXPECT_EQ(VersionString(consoleRecord, L"OriginalFilename"), L"KamdropCmd.exe");
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"ProductName", L"CompanyName"})
+        EXPECT_EQ(VersionString(consoleRecord, name), VersionString(windowRecord, name)) << name;
+}
+
 }  // namespace
