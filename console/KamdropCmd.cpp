@@ -133,6 +133,8 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
     std::vector<std::wstring> files = engine::ListFiles(options.Input);
     ConsoleRelease release(options, Output, Errors);
     int status = kAllMoved;
+    // A Ctrl+C after the last file has stopped nothing.
+    bool stopped = false;
     if (files.empty()) {
         Output.Write(L"No files found.\n");
     } else {
@@ -143,7 +145,7 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
             Errors.Write(AsSentence(error.Message()) + L"\n");
             status = kDateError;
         }
-        release.EndProgress();
+        if (status != kDateError) release.EndProgress();
         const double seconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
         const int notReached = static_cast<int>(files.size()) - release.Moved() - release.Failed();
         std::wstring summary =
@@ -152,10 +154,11 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
         if (notReached > 0) summary += forms::Format(L", %d not reached", notReached);
         summary += forms::Format(L", %.2f s.", seconds);
         if (options.DryRun) summary += L" Nothing was moved.";
-        if (gStopRequested && status != kDateError) summary = L"Stopped. " + summary;
+        stopped = gStopRequested && notReached > 0 && status != kDateError;
+        if (stopped) summary = L"Stopped. " + summary;
         Output.Write(summary + L"\n");
     }
-    if (status == kAllMoved && gStopRequested) status = kStopped;
+    if (stopped) status = kStopped;
     if (status == kAllMoved && release.Failed() > 0) status = kSomeFailed;
 
     if (!options.Report.empty()) {
