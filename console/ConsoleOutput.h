@@ -31,7 +31,8 @@ private:
 class ProgressLine {
 public:
     ProgressLine(ConsoleStream& Errors, ConsoleStream& Output);
-    void Show(int Done, int Count);
+    // Step names what is counted: "files" moved, "dates read".
+    void Show(int Done, int Count, const wchar_t* Step = L"files");
     // Takes the line away before Output writes to the same screen.
     void Clear();
 
@@ -40,5 +41,6 @@ private:
     ConsoleStream& FOutput;
     ULONGLONG FStarted;
     ULONGLONG FLastShown = 0;
+    std::wstring FStep = L"files";
     size_t FShownLength = 0;
 };

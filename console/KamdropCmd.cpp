@@ -62,8 +62,15 @@ public:
 
     std::wstring OutputDirectory() override { return FOptions.Output; }
     std::wstring Label() override { return FLabel; }
-    bool DateRead(int, int) override { return !gStopRequested; }
-    void Sorted(int Count) override { FCount = Count; }
+    // A large card takes a while to open file by file.
+    bool DateRead(int Done, int Count) override {
+        FProgress.Show(Done, Count, L"dates read");
+        return !gStopRequested;
+    }
+    void Sorted(int Count) override {
+        FCount = Count;
+        FProgress.Clear();
+    }
     bool FileDone(int Index, const engine::FileResult& Result) override {
         const std::wstring reason = Result.Moved() ? std::wstring() : SystemMessage(Result.Error);
         std::wstring line = Result.Moved() ? L"OK   " : L"FAIL ";
