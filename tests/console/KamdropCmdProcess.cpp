@@ -60,7 +60,7 @@ std::vector<std::wstring> KamdropCmdResult::Lines() const {
 }
 
 KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool OwnProcessGroup,
-                               const std::function<void(HANDLE, DWORD)>& OnFirstLine) {
+                               const std::function<void(HANDLE, DWORD)>& OnFirstLine, HANDLE StandardOutput) {
     const std::wstring exe = HostPathToWindows(KAMDROP_CMD_EXE);
     std::wstring commandLine = Quoted(exe);
     for (const std::wstring& argument : Arguments) commandLine += L" " + Quoted(argument);
@@ -69,7 +69,7 @@ KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool 
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output.Write;
+    startup.hStdOutput = StandardOutput ? StandardOutput : output.Write;
     startup.hStdError = errors.Write;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,

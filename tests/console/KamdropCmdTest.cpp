@@ -213,6 +213,37 @@ TEST(KamdropCmdTest, GreekJapaneseAndEmojiNamesArriveAsUtf8ThroughAPipe) {
     EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Ταξίδι_旅行_🏖_03.jpg"));
 }
 
+// On a console the program writes UTF-16 itself (no code page in between):
+// the names stand on the screen as they are.
+TEST(KamdropCmdTest, GreekAndJapaneseNamesStandOnAConsoleAsTheyAre) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\Ωμέγα.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\写真.JPG", 2023, 1, 11, 10);
+    const KamdropCmdResult result =
+        RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι"}, false, {}, screen);
+    EXPECT_EQ(result.ExitStatus, 0u) << result.Errors;
+    EXPECT_TRUE(result.Output.empty());
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    std::wstring shown(static_cast<size_t>(info.dwSize.X) * (info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), COORD{0, 0}, &read);
+    CloseHandle(screen);
+    shown.resize(read);
+    EXPECT_NE(shown.find(L"Ωμέγα.JPG -> "), std::wstring::npos);
+    EXPECT_NE(shown.find(L"2023-01-11_Ταξίδι_01.jpg"), std::wstring::npos);
+    EXPECT_NE(shown.find(L"写真.JPG -> "), std::wstring::npos);
+    EXPECT_NE(shown.find(L"2 moved, 0 failed"), std::wstring::npos);
+}
+
 TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     TempTree tree;
     tree.MakeDirectory(L"in");
