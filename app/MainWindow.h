@@ -1,6 +1,7 @@
 #pragma once
 // The main window: three fields with their captions and "..." buttons, Start,
-// the results list, the release run and the window's commands.
+// the results list, its side of the release run (the engine does the rest) and
+// the window's commands.
 
 #include <string>
 #include <vector>
