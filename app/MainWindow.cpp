@@ -10,7 +10,8 @@
 #include <algorithm>
 
 #include "app/ResultMarks.h"
-#include "engine/FileMove.h"
+#include "engine/ReleaseRun.h"
+#include "engine/TargetNames.h"
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
 #include "forms/SystemLibraries.h"
@@ -306,17 +307,8 @@ void TKamdropForm::HandleSelectDirectory(TObject* Sender) {
 }
 
 void TKamdropForm::HandleValidateInput(TObject* Sender, wchar_t& Key) {
-    switch (Key) {
-        case L' ':
-        case L'*':
-        case L'.':
-        case L'?':
-        case L'\\':
-            Key = Sender == OvcHistoryComboBoxLabel ? L'_' : 0;
-            break;
-        default:
-            break;
-    }
+    const wchar_t filtered = engine::FilterLabelCharacter(Key);
+    if (filtered != Key) Key = Sender == OvcHistoryComboBoxLabel ? filtered : 0;
 }
 
 void TKamdropForm::HandleClearHistory(TObject*) {
@@ -560,62 +552,77 @@ void TKamdropForm::HandleReaderReady(TObject*) {
     backToIdle();
 }
 
-void TKamdropForm::ReleaseFiles() {
-    std::wstring currentDay;
-    int dayCounter = 0;
-    // Each date is read once instead of twice per comparison; sorted on those
-    // dates, the queue takes the very order the comparator would give it.
-    std::vector<TDateTime> dates = ReadFileDates();
-    SortByFileDates(*FileQueue, dates);
-    const int count = FileQueue->Count();
-    ProgressBar->SetRange(0, count);
-    if (count == 0) return;
+// The window's side of a release: the fields read for every file, and every
+// file's status text, progress step and row, painted once per frame of the display.
+class TKamdropForm::ReleaseView : public engine::ReleaseObserver {
+public:
+    explicit ReleaseView(TKamdropForm& Form) : FForm(Form) {}
 
+    std::wstring OutputDirectory() override { return FForm.OvcHistoryComboBoxDirTarget->Text(); }
+    std::wstring Label() override { return FForm.OvcHistoryComboBoxLabel->Text(); }
+    // Thousands of files take seconds to open: the window keeps answering meanwhile.
+    bool DateRead(int, int) override {
+        if (FFrames.Due()) {
+            Application->ProcessMessages();
+            FFrames.Painted(FFrames.Now());
+        }
+        return true;
+    }
     // Every file gets its status text, progress step and row, quietly: the
     // controls would each repaint at once. What the files changed is shown
     // once per frame of the display and after the last file (ShowProgress).
-    TStrings& rows = FilesListBox->Items();
-    StatusBar->BeginUpdate();
-    ProgressBar->BeginUpdate();
-    rows.BeginUpdate();
-    try {
-        FramePacer frames;
-        for (int i = 1; i <= count; ++i) {
-            const std::wstring source = FileQueue->Get(i - 1);
-            StatusBar->SetSimpleText(source);
-            ProgressBar->SetPosition(i);
-            const std::wstring day = FormatDateIso(dates[i - 1]);
-            if (day != currentDay) {
-                currentDay = day;
-                dayCounter = 1;
-            } else {
-                ++dayCounter;
-            }
-            // The output directory and the label are read anew: an edit during the run renames the files after it.
-            const std::wstring target = BuildTargetName(OvcHistoryComboBoxDirTarget->Text(), day,
-                                                        OvcHistoryComboBoxLabel->Text(), dayCounter, source);
-            const bool moved = !target.empty() && engine::MoveToTarget(source, target) == ERROR_SUCCESS;
-            // A file that went or is held since the sort cannot move, and its date
-            // cannot be read now either: that ends the run here, as it would have
-            // at the sort. Asking only when the move failed spares every file a read.
-            if (!moved) GetFileDate(source);
-            rows.AddObject(source, reinterpret_cast<TObject*>(static_cast<intptr_t>(moved ? kMarkMoved : kMarkFailed)));
-            if (i == count || frames.Due()) {
-                const double started = frames.Now();
-                ShowProgress();
-                frames.Painted(started);
-            }
-            Application->ProcessMessages();
+    void Sorted(int Count) override {
+        FCount = Count;
+        FForm.ProgressBar->SetRange(0, Count);
+        FForm.StatusBar->BeginUpdate();
+        FForm.ProgressBar->BeginUpdate();
+        FForm.FilesListBox->Items().BeginUpdate();
+        FUpdating = true;
+        FFrames = FramePacer();
+    }
+    void EndUpdate() {
+        if (!FUpdating) return;
+        FUpdating = false;
+        FForm.FilesListBox->Items().EndUpdate();
+        FForm.ProgressBar->EndUpdate();
+        FForm.StatusBar->EndUpdate();
+    }
+    void FileStarting(int Index, const std::wstring& Source) override {
+        FForm.StatusBar->SetSimpleText(Source);
+        FForm.ProgressBar->SetPosition(Index + 1);
+    }
+    bool FileDone(int Index, const engine::FileResult& Result) override {
+        FForm.FilesListBox->Items().AddObject(
+            Result.Source, reinterpret_cast<TObject*>(static_cast<intptr_t>(Result.Moved() ? kMarkMoved : kMarkFailed)));
+        if (Index + 1 == FCount || FFrames.Due()) {
+            const double started = FFrames.Now();
+            FForm.ShowProgress();
+            FFrames.Painted(started);
         }
+        Application->ProcessMessages();
+        return true;
+    }
+
+private:
+    TKamdropForm& FForm;
+    FramePacer FFrames;
+    int FCount = 0;
+    bool FUpdating = false;
+};
+
+void TKamdropForm::ReleaseFiles() {
+    std::vector<std::wstring> files = FileQueue->ToVector();
+    ReleaseView view(*this);
+    try {
+        engine::ReleaseFiles(files, view);
     } catch (...) {
-        rows.EndUpdate();
-        ProgressBar->EndUpdate();
-        StatusBar->EndUpdate();
+        view.EndUpdate();
         throw;
     }
-    rows.EndUpdate();
-    ProgressBar->EndUpdate();
-    StatusBar->EndUpdate();
+    view.EndUpdate();
+    // The queue keeps the order the files were moved in.
+    FileQueue->Clear();
+    for (const std::wstring& file : files) FileQueue->Add(file);
 }
 
 // One frame of the run: the file being moved, its number, and the list
@@ -631,69 +638,6 @@ void TKamdropForm::ShowProgress() {
     // The whole list: rows shift wherever a row went in, and the list's own
     // invalidation misses some once it has scrolled.
     FilesListBox->Repaint();
-}
-
-std::vector<TDateTime> TKamdropForm::ReadFileDates() {
-    std::vector<TDateTime> dates;
-    const int count = FileQueue->Count();
-    dates.reserve(count);
-    // Thousands of files take seconds to open: the window keeps answering meanwhile.
-    FramePacer frames;
-    for (int i = 0; i < count; ++i) {
-        dates.push_back(GetFileDate(FileQueue->Get(i)));
-        if (frames.Due()) {
-            Application->ProcessMessages();
-            frames.Painted(frames.Now());
-        }
-    }
-    return dates;
-}
-
-void SortByFileDates(TStrings& List, std::vector<TDateTime>& Dates) {
-    if (List.Count() < 2) return;
-    QuickSortRange(
-        0, List.Count() - 1,
-        [&](int index1, int index2) {
-            return Dates[index1] < Dates[index2] ? -1 : Dates[index1] > Dates[index2] ? 1 : 0;
-        },
-        [&](int index1, int index2) {
-            List.Exchange(index1, index2);
-            std::swap(Dates[index1], Dates[index2]);
-        });
-}
-
-std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day, const std::wstring& Label,
-                             int Counter, const std::wstring& Source) {
-    std::wstring name = Day + L"_" + Label + (Counter < 10 ? L"_0" : L"_") + std::to_wstring(Counter) +
-                        AsciiLowerCase(ExtractFileExt(Source));
-    // A label is free text: a separator or a stream colon in it would place
-    // the file outside the output directory or into a stream of another file.
-    if (name.find_first_of(L"\\/:") != std::wstring::npos) return {};
-    return IncludeTrailingPathDelimiter(OutputDirectory) + name;
-}
-
-TDateTime GetFileDate(const std::wstring& FileName) {
-    DWORD dosDateTime = 0xFFFFFFFF;
-    FileHandle file(CreateFileW(FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    FILETIME lastWrite, local;
-    if (file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) && FileTimeToLocalFileTime(&lastWrite, &local)) {
-        // Some systems wrap years after 2107 instead of refusing them, so the range is checked here.
-        SYSTEMTIME parts;
-        WORD dosDate, dosTime;
-        if (FileTimeToSystemTime(&local, &parts) && parts.wYear >= 1980 && parts.wYear <= 2107 &&
-            FileTimeToDosDateTime(&local, &dosDate, &dosTime))
-            dosDateTime = (static_cast<DWORD>(dosDate) << 16) | dosTime;
-    }
-    return EncodeDateTime(static_cast<int>(dosDateTime >> 25) + 1980, (dosDateTime >> 21) & 0x0F,
-                          (dosDateTime >> 16) & 0x1F, (dosDateTime >> 11) & 0x1F, (dosDateTime >> 5) & 0x3F,
-                          2 * (dosDateTime & 0x1F), 0);
-}
-
-int CompareFileDates(TStrings& List, int Index1, int Index2) {
-    TDateTime date1 = GetFileDate(List.Get(Index1));
-    TDateTime date2 = GetFileDate(List.Get(Index2));
-    return date1 < date2 ? -1 : date1 > date2 ? 1 : 0;
 }
 
 // ---- The results list ----

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: three fields with their captions and "..." buttons, Start,
-// the results list, the release run and the window's commands.
+// the results list, its side of the release run (the engine does the rest) and
+// the window's commands.
 
 #include <string>
 #include <vector>
@@ -84,7 +85,7 @@ private:
     void HandleReaderReady(forms::TObject* Sender);
     void ReleaseFiles();
     void ShowProgress();
-    std::vector<forms::TDateTime> ReadFileDates();
+    class ReleaseView;
 
     library::TDirReader* DirReader = nullptr;
     forms::TStringList* FileQueue = nullptr;
@@ -98,22 +99,3 @@ extern TKamdropForm* KamdropForm;
 // (a drive root with its trailing "\"). False when cancelled or not shown:
 // Directory is then the starting directory, empty when there was none.
 bool BrowseForDirectory(const std::wstring& Caption, std::wstring& Directory);
-
-// The file date: the last-write time in local time at the 2-second step of a
-// DOS date-time. Fails with "Invalid argument to date encode" when it cannot be read.
-forms::TDateTime GetFileDate(const std::wstring& FileName);
-
-// Comparator for the file queue: ascending file date, read from disk at every call.
-int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
-
-// Sorts List by file date, with entry i's date given in Dates[i] (the dates move
-// with their entries): the string list's sort on dates read once, so List ends
-// in exactly the order a sort with CompareFileDates leaves, ties included.
-void SortByFileDates(forms::TStrings& List, std::vector<forms::TDateTime>& Dates);
-
-// The new full path of Source: output directory, "yyyy-mm-dd", "_", label,
-// the day counter ("_0n" below 10) and the lower-cased extension. Empty when
-// the name would not be a single file name inside the output directory
-// (the label holds "\", "/" or ":").
-std::wstring BuildTargetName(const std::wstring& OutputDirectory, const std::wstring& Day,
-                             const std::wstring& Label, int Counter, const std::wstring& Source);

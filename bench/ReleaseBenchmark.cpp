@@ -1,7 +1,8 @@
 // The benchmark. For each N (default 2000 and 10000): files N photos through
 // the real window while another thread keeps asking the window for an answer,
-// then files N fresh photos with a plain loop of date-sorted moves; prints both
-// times, their ratio and the longest wait for an answer. Then starts Kamdrop and
+// then files N fresh photos with a plain loop of date-sorted moves and N more
+// with KamdropCmd.exe; prints the times, their ratios to the plain loop and the
+// longest wait for an answer. Then starts Kamdrop and
 // a minimal window program in turns and prints their start-up times (process
 // start to window shown) and peak memory.
 //
@@ -136,12 +137,43 @@ private:
 };
 
 struct ReleaseResult {
-    int Count = 0, WindowMoved = 0, PlainMoved = 0;
-    double WindowSeconds = 0, PlainSeconds = 0, LongestWait = 0;
+    int Count = 0, WindowMoved = 0, PlainMoved = 0, ConsoleMoved = 0;
+    double WindowSeconds = 0, PlainSeconds = 0, ConsoleSeconds = 0, LongestWait = 0;
     SIZE_T PeakWorkingSet = 0;
 };
 
-// One run through the window and one plain loop, in turn, on N fresh photos each.
+// KamdropCmd.exe on the photos in input, as a batch file runs it: its lines go
+// to a file. The time runs from the process's start to its end.
+void MeasureConsole(const TempTree& tree, const std::wstring& input, const std::wstring& output,
+                    ReleaseResult& result) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE lines = CreateFileW(tree.Path(L"console-lines.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = lines;
+    startup.hStdError = lines;
+    const std::wstring exe = HostPathToWindows(KAMDROP_CMD_EXE);
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + tree.Path(input) + L"\" \"" + tree.Path(output) + L"\" Bench";
+    PROCESS_INFORMATION process{};
+    const double start = Seconds();
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        result.ConsoleSeconds = Seconds() - start;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        std::fprintf(stderr, "KamdropCmd did not start\n");
+    }
+    CloseHandle(lines);
+    result.ConsoleMoved = CountFiles(tree.Path(output));
+}
+
+// One run through the window, one plain loop and one run of the command-line
+// program, in turn, on N fresh photos each.
 ReleaseResult MeasureRelease(int count) {
     ReleaseResult result;
     result.Count = count;
@@ -174,6 +206,9 @@ ReleaseResult MeasureRelease(int count) {
     double start = Seconds();
     result.PlainMoved = PlainLoop(tree.Path(L"in2"), tree.Path(L"out2"));
     result.PlainSeconds = Seconds() - start;
+    MakePhotos(tree, L"in3", count);
+    tree.MakeDirectory(L"out3");
+    MeasureConsole(tree, L"in3", L"out3", result);
     return result;
 }
 
@@ -246,7 +281,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int count : counts) {
         releases.push_back(MeasureRelease(count));
         const ReleaseResult& r = releases.back();
-        complete = complete && r.WindowMoved == count && r.PlainMoved == count;
+        complete = complete && r.WindowMoved == count && r.PlainMoved == count && r.ConsoleMoved == count;
         runPeak = std::max(runPeak, r.PeakWorkingSet);
     }
 
@@ -276,7 +311,10 @@ int wmain(int argc, wchar_t** argv) {
                     r.WindowSeconds, 1000.0 * r.WindowSeconds / r.Count);
         std::printf("  Plain loop:     %d of %d files in %.2f s (%.2f ms a file)\n", r.PlainMoved, r.Count,
                     r.PlainSeconds, 1000.0 * r.PlainSeconds / r.Count);
+        std::printf("  KamdropCmd:     %d of %d files in %.2f s (%.2f ms a file)\n", r.ConsoleMoved, r.Count,
+                    r.ConsoleSeconds, 1000.0 * r.ConsoleSeconds / r.Count);
         std::printf("  Time ratio (window / plain): %.2f\n", r.WindowSeconds / r.PlainSeconds);
+        std::printf("  Time ratio (KamdropCmd / plain): %.2f\n", r.ConsoleSeconds / r.PlainSeconds);
         std::printf("  Longest wait for the window's answer during the run: %.0f ms\n", 1000.0 * r.LongestWait);
         std::printf("  Peak working set of Kamdrop: %.1f MiB\n", MiB(r.PeakWorkingSet));
     }

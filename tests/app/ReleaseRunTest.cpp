@@ -10,10 +10,14 @@
 #include "DialogWatcher.h"
 #include "forms/Graphics.h"
 #include "forms/Handles.h"
+#include "ReferenceQuickSort.h"
 #include "TempTree.h"
+#include "engine/FileDates.h"
 #include "KamdropTestForm.h"
 
 using namespace forms;
+using engine::CompareFileDates;
+using engine::GetFileDate;
 
 namespace {
 
@@ -100,69 +104,6 @@ TEST_F(ReleaseRunTest, FilesInTheSameTwoSecondStepGetCountersInTheSortsOrder) {
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_01.jpg"), "in\\c.jpg");
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_02.jpg"), "in\\b.jpg");
     EXPECT_EQ(tree.Content(L"out\\2023-05-05_Holiday_03.jpg"), "in\\a.jpg");
-}
-
-// The sort as it was before each date was read once: the string list's
-// quicksort driven by a comparator at every step. Kept here as the reference
-// that the order of the release run must match, ties included.
-void ReferenceQuickSort(TStrings& list, int left, int right, TStringListSortCompare compare) {
-    while (left < right) {
-        if (right - left == 1) {
-            if (compare(list, left, right) > 0) list.Exchange(left, right);
-            break;
-        }
-        int i = left, j = right, pivot = (left + right) / 2;
-        do {
-            while (i != pivot && compare(list, i, pivot) < 0) ++i;
-            while (j != pivot && compare(list, j, pivot) > 0) --j;
-            if (i <= j) {
-                if (i != j) list.Exchange(i, j);
-                if (pivot == i)
-                    pivot = j;
-                else if (pivot == j)
-                    pivot = i;
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        if (j - left > right - i) {
-            if (i < right) ReferenceQuickSort(list, i, right, compare);
-            right = j;
-        } else {
-            if (left < j) ReferenceQuickSort(list, left, j, compare);
-            left = i;
-        }
-    }
-}
-
-std::map<std::wstring, TDateTime> gDatesByName;
-int CompareDatesByName(TStrings& list, int index1, int index2) {
-    TDateTime date1 = gDatesByName.at(list.Get(index1)), date2 = gDatesByName.at(list.Get(index2));
-    return date1 < date2 ? -1 : date1 > date2 ? 1 : 0;
-}
-
-TEST(FileDateSortTest, DatesReadOnceGiveTheComparatorsOrderForEveryInputTiesIncluded) {
-    std::mt19937 random(20230111);
-    for (int trial = 0; trial < 4000; ++trial) {
-        // Mostly small lists with many equal dates, now and then a long one.
-        const int count = trial % 100 == 0 ? 300 + static_cast<int>(random() % 700) : static_cast<int>(random() % 40);
-        const int distinct = 1 + static_cast<int>(random() % (trial % 3 == 0 ? 3 : count + 1));
-        TStringList expected, sorted;
-        std::vector<TDateTime> dates;
-        gDatesByName.clear();
-        for (int i = 0; i < count; ++i) {
-            std::wstring name = L"f" + std::to_wstring(i);
-            TDateTime date = 45000.0 + static_cast<double>(random() % distinct) / 8.0;
-            gDatesByName[name] = date;
-            expected.Add(name);
-            sorted.Add(name);
-            dates.push_back(date);
-        }
-        if (count >= 2) ReferenceQuickSort(expected, 0, count - 1, CompareDatesByName);
-        SortByFileDates(sorted, dates);
-        ASSERT_EQ(sorted.ToVector(), expected.ToVector()) << "trial " << trial << ", " << count << " entries";
-        for (int i = 0; i < count; ++i) ASSERT_EQ(dates[i], gDatesByName.at(sorted.Get(i)));
-    }
 }
 
 // Through real files and the real window: every name follows the order that the
@@ -486,17 +427,6 @@ TEST_F(ReleaseRunTest, UnreadableFileDateEndsTheRunWithTheDateErrorBeforeAnyMove
     EXPECT_EQ(form->StatusBar->SimpleText(), L"");
 }
 
-TEST_F(ReleaseRunTest, DatesOutsideTheDosRangeCannotBeRead) {
-    std::wstring old = tree.MakeFile(L"in\\old.jpg", 2023, 1, 1);
-    SetLastWriteTime(old, LocalToFileTime(1975, 6, 1, 12, 0, 0));
-    EXPECT_THROW(GetFileDate(old), EConvertError);
-    SetLastWriteTime(old, LocalToFileTime(2110, 6, 1, 12, 0, 0));
-    EXPECT_THROW(GetFileDate(old), EConvertError);
-    SetLastWriteTime(old, LocalToFileTime(2107, 12, 31, 23, 59, 58));
-    EXPECT_EQ(FormatDateIso(GetFileDate(old)), L"2107-12-31");
-    EXPECT_THROW(GetFileDate(tree.Path(L"in\\missing.jpg")), EConvertError);
-}
-
 TEST_F(ReleaseRunTest, RowsStandInAlphabeticalOrderWithNoRowSelected) {
     tree.MakeFile(L"in\\c.jpg", 2023, 1, 10);
     tree.MakeFile(L"in\\a.jpg", 2023, 1, 12);
@@ -518,9 +448,6 @@ TEST_F(ReleaseRunTest, LabelThatWouldLeaveTheOutputDirectoryIsNotMoved) {
         EXPECT_TRUE(tree.Exists(L"in\\photo.jpg")) << label;
         DeleteFileW(In(L"photo.jpg").c_str());
     }
-    EXPECT_EQ(BuildTargetName(L"D:\\Photos", L"2023-01-11", L"a/b", 1, L"x.jpg"), L"");
-    EXPECT_EQ(BuildTargetName(L"D:\\Photos", L"2023-01-11", L"Holiday", 1, L"C:\\cam\\IMG_0001.JPG"),
-              L"D:\\Photos\\2023-01-11_Holiday_01.jpg");
 }
 
 TEST_F(ReleaseRunTest, StartChecksRefuseWithTheirMessagesAndChangeNothing) {

@@ -1,0 +1,8 @@
+#pragma once
+// The system's own text for an error code, e.g. "The file exists."
+
+#include <windows.h>
+
+#include <string>
+
+std::wstring SystemMessage(DWORD Error);

@@ -1,0 +1,22 @@
+#include "engine/FileListing.h"
+
+#include <windows.h>
+
+#include "forms/Handles.h"
+#include "forms/SysUtils.h"
+
+namespace engine {
+
+std::vector<std::wstring> ListFiles(const std::wstring& Directory) {
+    const std::wstring directory = forms::IncludeTrailingPathDelimiter(Directory);
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    forms::FindHandle find(FindFirstFileW((directory + L"*.*").c_str(), &entry));
+    if (!find) return files;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(directory + entry.cFileName);
+    } while (FindNextFileW(find.Get(), &entry));
+    return files;
+}
+
+}  // namespace engine

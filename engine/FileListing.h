@@ -1,0 +1,15 @@
+#pragma once
+// The files a release takes from its input directory.
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// The full paths of every file directly in Directory (hidden and system files
+// included, subdirectories and their files not), in the order the system lists
+// them: the order the window's directory reader reports, which decides the
+// sort's ties. Empty when the directory cannot be listed.
+std::vector<std::wstring> ListFiles(const std::wstring& Directory);
+
+}  // namespace engine

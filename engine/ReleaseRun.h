@@ -1,0 +1,54 @@
+#pragma once
+// One release: the files' dates, their order, their new names and the moves,
+// with each file's result handed to the caller as it happens. No window in it:
+// the window and the command-line program both drive it.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+struct FileResult {
+    std::wstring Source;
+    // Empty when the label makes no single file name inside the output directory.
+    std::wstring Target;
+    // ERROR_SUCCESS when the file moved (in a plan: would move), otherwise the
+    // system's error code of why it did not.
+    DWORD Error = ERROR_SUCCESS;
+    bool Moved() const { return Error == ERROR_SUCCESS; }
+};
+
+// What a release asks of its caller and tells it, file by file.
+class ReleaseObserver {
+public:
+    // Asked anew for every file: an edit during the run renames the files after it.
+    virtual std::wstring OutputDirectory() = 0;
+    virtual std::wstring Label() = 0;
+    // Another file's date has been read; Done of Count. False stops the run
+    // before any file moves.
+    virtual bool DateRead(int Done, int Count);
+    // The files stand in date order; Count of them follow.
+    virtual void Sorted(int Count);
+    // File Index (from 0, in date order) is next.
+    virtual void FileStarting(int Index, const std::wstring& Source);
+    // File Index is done, moved or not. False stops the run after it.
+    virtual bool FileDone(int Index, const FileResult& Result) = 0;
+
+protected:
+    ~ReleaseObserver() = default;
+};
+
+enum class ReleaseMode { Move, Plan };
+
+// Sorts Files (in the order the directory was listed) by file date and moves
+// each in turn to its new name; Files ends in date order. A file that cannot
+// move stays where it is and the run goes on, but the run fails with the date
+// error ("Invalid argument to date encode") when a date cannot be read, at the
+// sort or when a failed move finds its file gone or held since.
+// A plan moves nothing: it tells of every file what the moves would do on a
+// disk that does not change meanwhile, failures included.
+void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, ReleaseMode Mode = ReleaseMode::Move);
+
+}  // namespace engine

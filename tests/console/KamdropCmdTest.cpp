@@ -1,0 +1,396 @@
+// KamdropCmd.exe run from this process: its lines, exit statuses, dry run and
+// report, and its names beside the window's on twin cards.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "KamdropCmdProcess.h"
+#include "KamdropDriver.h"
+#include "TempTree.h"
+#include "forms/SysUtils.h"
+
+namespace {
+
+// Every file under the tree with its content, in a fixed order.
+void CollectFiles(const TempTree& tree, const std::wstring& relative, std::vector<std::wstring>& files) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((tree.Path(relative) + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(tree, path, files);
+        else
+            files.push_back(path + L" = " + forms::Utf8ToWide(tree.Content(path)));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+std::vector<std::wstring> DiskState(const TempTree& tree) {
+    std::vector<std::wstring> files;
+    for (const wchar_t* folder : {L"in", L"out"}) CollectFiles(tree, folder, files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A card with ties in the 2-second step, two days, an extension in capitals,
+// a file without one, a hidden file and a subfolder that stays; the output
+// holds a name the run will want.
+void MakeCard(const TempTree& tree) {
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeDirectory(L"in\\sub");
+    tree.MakeFile(L"in\\IMG_0001.JPG", 2023, 1, 11, 9, 0, 0);
+    tree.MakeFile(L"in\\IMG_0002.JPG", 2023, 1, 11, 9, 0, 1);
+    tree.MakeFile(L"in\\IMG_0003.JPG", 2023, 1, 11, 9, 0, 0);
+    tree.MakeFile(L"in\\IMG_0004.JPG", 2023, 1, 11, 10, 0, 0);
+    tree.MakeFile(L"in\\MVI_0005.MOV", 2023, 1, 12, 8, 0, 0);
+    tree.MakeFile(L"in\\notes", 2023, 1, 12, 9, 0, 0);
+    tree.MakeFile(L"in\\thumbs.db", 2023, 1, 12, 9, 30, 0, FILE_ATTRIBUTE_HIDDEN);
+    tree.MakeFile(L"in\\sub\\IMG_0099.JPG", 2023, 1, 12, 10, 0, 0);
+    tree.MakeFile(L"out\\2023-01-11_Summer_trip_03.jpg", 2022, 1, 1);
+}
+
+// The whole file (TempTree's Content reads only its start).
+std::string WholeFile(const std::wstring& path) {
+    std::string content;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
+std::vector<std::wstring> LinesStartingWith(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& line : lines)
+        if (line.starts_with(prefix)) found.push_back(line);
+    return found;
+}
+
+TEST(KamdropCmdTest, WindowAndConsoleGiveTheSameNamesAndFailuresOnTwinCards) {
+    TempTree windowCard, consoleCard;
+    MakeCard(windowCard);
+    MakeCard(consoleCard);
+    windowCard.MakeDirectory(L"program");
+
+    KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), windowCard.Path(L"program"));
+    ASSERT_TRUE(kamdrop.WaitForMainWindow());
+    kamdrop.SetInput(windowCard.Path(L"in"));
+    kamdrop.SetOutput(windowCard.Path(L"out"));
+    kamdrop.SetLabel(L"");
+    // Typed, so that the label box's own filter applies.
+    for (wchar_t c : std::wstring(L"Summer trip")) kamdrop.TypeChar(2, c);
+    ASSERT_EQ(kamdrop.FieldText(2), L"Summer_trip");
+    kamdrop.ClickStartAndWait();
+    std::set<std::wstring> windowFailures;
+    for (const KamdropDriver::Row& row : kamdrop.Rows())
+        if (row.Mark != 0) windowFailures.insert(row.Text.substr(windowCard.Path().size()));
+    EXPECT_TRUE(kamdrop.Exit());
+
+    const KamdropCmdResult result =
+        RunKamdropCmd({consoleCard.Path(L"in"), consoleCard.Path(L"out"), L"Summer trip"});
+    EXPECT_EQ(result.ExitStatus, 1u) << result.Errors;
+    std::set<std::wstring> consoleFailures;
+    for (const std::wstring& line : LinesStartingWith(result.Lines(), L"FAIL "))
+        consoleFailures.insert(line.substr(5 + consoleCard.Path().size(), line.find(L" -> ") - 5 - consoleCard.Path().size()));
+
+    EXPECT_EQ(DiskState(consoleCard), DiskState(windowCard));
+    EXPECT_EQ(consoleFailures, windowFailures);
+    EXPECT_EQ(windowFailures, std::set<std::wstring>{L"\\in\\IMG_0001.JPG"});
+    EXPECT_TRUE(consoleCard.Exists(L"out\\2023-01-12_Summer_trip_02"));
+}
+
+// Each card is planned, then released: the plan changes nothing on disk and
+// its lines are the run's lines, failures included (a name taken, in the same
+// folder a name freed by a file moved before, a label no name can hold).
+TEST(KamdropCmdTest, DryRunChangesNothingAndAnnouncesWhatTheRunThenDoes) {
+    const struct {
+        const wchar_t* label;
+        bool sameFolder;
+        DWORD status;
+        bool movesAny;
+    } cases[] = {{L"Summer trip", false, 1, true},
+                 {L"Summer trip", true, 0, true},
+                 {L"Summer|trip", false, 1, false},
+                 {L"Day", false, 0, true}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        MakeCard(tree);
+        if (c.sameFolder) tree.MakeFile(L"in\\2023-01-11_Summer_trip_01.jpg", 2023, 1, 10);
+        std::vector<std::wstring> arguments{tree.Path(L"in"), tree.Path(c.sameFolder ? L"in" : L"out"), c.label};
+        if (c.sameFolder) arguments.push_back(L"--yes");
+        const std::vector<std::wstring> before = DiskState(tree);
+        arguments.push_back(L"--dry-run");
+        const KamdropCmdResult plan = RunKamdropCmd(arguments);
+        EXPECT_EQ(DiskState(tree), before) << c.label;
+        arguments.pop_back();
+        const KamdropCmdResult run = RunKamdropCmd(arguments);
+
+        std::vector<std::wstring> planned = plan.Lines(), done = run.Lines();
+        ASSERT_EQ(planned.size(), c.sameFolder ? 9u : 8u) << c.label;
+        ASSERT_EQ(done.size(), planned.size()) << c.label;
+        EXPECT_TRUE(planned.back().starts_with(L"Dry run: ")) << planned.back();
+        planned.pop_back();
+        done.pop_back();
+        EXPECT_EQ(done, planned) << c.label;
+        EXPECT_EQ(plan.ExitStatus, c.status) << c.label;
+        EXPECT_EQ(run.ExitStatus, c.status) << c.label;
+        EXPECT_EQ(DiskState(tree) != before, c.movesAny) << c.label;
+    }
+}
+
+TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
+    TempTree tree;
+    MakeCard(tree);
+    tree.MakeDirectory(L"empty");
+    const std::wstring in = tree.Path(L"in"), out = tree.Path(L"out"), missing = tree.Path(L"missing");
+    const std::wstring tooLong(51, L'x');
+    const struct {
+        std::vector<std::wstring> arguments;
+        DWORD status;
+        const wchar_t* firstLine;  // of standard error, or of standard output when the run goes on
+        bool hold = false;         // a file of the card held open by another program
+    } cases[] = {
+        {{}, 2, L"INPUT, OUTPUT and LABEL are needed."},
+        {{in, out, L"x", L"--force"}, 2, L"Unknown option: --force"},
+        {{in, out, L"x", L"extra"}, 2, L"Too many arguments: extra"},
+        {{in, out, L"x", L"--report"}, 2, L"--report needs a file name."},
+        {{missing, out, L"x"}, 2, L"Invalid input directory."},
+        {{in, missing, L""}, 2, L"Invalid output directory."},
+        {{in, out, L""}, 2, L"Label must be specified."},
+        {{in, out, tooLong}, 2, L"Label is longer than 50 characters."},
+        {{in, in, L"x"}, 2, L"The input directory is the same as the output directory."},
+        {{in, out, L"x", L"--report", missing + L"\\r.csv"}, 2, nullptr},
+        {{in, out, L"x"}, 3, L"Invalid argument to date encode.", true},
+        {{in, out, L"x", L"--dry-run"}, 0, L"OK   "},
+        {{tree.Path(L"empty"), out, L"x"}, 0, L"No files found."},
+        {{L"--help"}, 0, L"Files the photos of a camera card"},
+        {{L"/?"}, 0, L"Files the photos of a camera card"},
+        {{L"-h", in}, 0, L"Files the photos of a camera card"},
+    };
+    const std::vector<std::wstring> before = DiskState(tree);
+    for (const auto& c : cases) {
+        HANDLE holder = c.hold ? CreateFileW(tree.Path(L"in\\IMG_0004.JPG").c_str(), GENERIC_READ, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        const KamdropCmdResult result = RunKamdropCmd(c.arguments);
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        const std::string shown = result.ExitStatus == 0 ? result.Output : result.Errors;
+        EXPECT_EQ(result.ExitStatus, c.status) << shown;
+        if (c.firstLine) {
+            EXPECT_TRUE(forms::Utf8ToWide(shown).starts_with(c.firstLine)) << shown;
+        }
+        EXPECT_EQ(DiskState(tree), before) << shown;
+    }
+    EXPECT_EQ(RunKamdropCmd({in, out, L"x"}).ExitStatus, 0u);
+    EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"Summer trip", L"--", L"--report"}).ExitStatus, 2u);
+    EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"--", L"-dash"}).ExitStatus, 0u);
+    EXPECT_TRUE(tree.Exists(L"out\\2023-01-12_-dash_01.jpg"));
+}
+
+TEST(KamdropCmdTest, GreekJapaneseAndEmojiNamesArriveAsUtf8ThroughAPipe) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\Ωμέγα.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\写真.JPG", 2023, 1, 11, 10);
+    tree.MakeFile(L"in\\😀.JPG", 2023, 1, 11, 11);
+    const KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι 旅行 🏖"});
+    EXPECT_EQ(result.ExitStatus, 0u) << result.Errors;
+    const std::wstring out = tree.Path(L"out") + L"\\";
+    EXPECT_EQ(result.Lines(), (std::vector<std::wstring>{
+                                  L"OK   " + tree.Path(L"in\\Ωμέγα.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_01.jpg",
+                                  L"OK   " + tree.Path(L"in\\写真.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_02.jpg",
+                                  L"OK   " + tree.Path(L"in\\😀.JPG") + L" -> " + out + L"2023-01-11_Ταξίδι_旅行_🏖_03.jpg",
+                                  result.Lines().back()}));
+    EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Ταξίδι_旅行_🏖_03.jpg"));
+}
+
+// On a console the program writes UTF-16 itself (no code page in between):
+// the names stand on the screen as they are.
+TEST(KamdropCmdTest, GreekAndJapaneseNamesStandOnAConsoleAsTheyAre) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\Ωμέγα.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\写真.JPG", 2023, 1, 11, 10);
+    const KamdropCmdResult result =
+        RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι"}, false, {}, screen);
+    EXPECT_EQ(result.ExitStatus, 0u) << result.Errors;
+    EXPECT_TRUE(result.Output.empty());
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    std::wstring shown(static_cast<size_t>(info.dwSize.X) * (info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), COORD{0, 0}, &read);
+    CloseHandle(screen);
+    shown.resize(read);
+    EXPECT_NE(shown.find(L"Ωμέγα.JPG -> "), std::wstring::npos);
+    EXPECT_NE(shown.find(L"2023-01-11_Ταξίδι_01.jpg"), std::wstring::npos);
+    EXPECT_NE(shown.find(L"写真.JPG -> "), std::wstring::npos);
+    EXPECT_NE(shown.find(L"2 moved, 0 failed"), std::wstring::npos);
+}
+
+TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    tree.MakeFile(L"in\\a,b.JPG", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\Ω.JPG", 2023, 1, 11, 10);
+    tree.MakeFile(L"out\\2023-01-11_Day_02.jpg", 2023, 1, 1);
+    const std::string in = forms::WideToUtf8(tree.Path(L"in\\")), out = forms::WideToUtf8(tree.Path(L"out\\"));
+    const std::string header = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n";
+    const std::wstring report = tree.Path(L"r.csv");
+    // The reason a line gives in brackets at its end.
+    auto reasonOf = [](const std::wstring& line) {
+        const size_t open = line.rfind(L" (");
+        return open == std::wstring::npos ? std::string() : forms::WideToUtf8(line.substr(open + 2, line.size() - open - 3));
+    };
+
+    // A name with a comma; a failure with the system's text.
+    KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
+    EXPECT_EQ(result.ExitStatus, 1u);
+    ASSERT_EQ(result.Lines().size(), 3u);
+    EXPECT_EQ(tree.Content(L"r.csv"),
+              header + "\"" + in + "a,b.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"moved\",\"\"\r\n" + "\"" + in +
+                  "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + reasonOf(result.Lines()[1]) + "\"\r\n");
+
+    // A plan: quotes in a field are doubled.
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Say \"hi\"", L"--dry-run", L"--report=" + report});
+    EXPECT_EQ(result.ExitStatus, 1u);
+    ASSERT_EQ(result.Lines().size(), 2u);
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out +
+                                          "2023-01-11_Say_\"\"hi\"\"_01.jpg\",\"would fail\",\"" +
+                                          reasonOf(result.Lines()[0]) + "\"\r\n");
+
+    // A run that ends on a date it cannot read still replaces the report, and
+    // leaves no temporary file beside it.
+    HANDLE holder = CreateFileW(tree.Path(L"in\\Ω.JPG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    tree.MakeFile(L"in\\b.JPG", 2023, 1, 11, 11);
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
+    CloseHandle(holder);
+    EXPECT_EQ(result.ExitStatus, 3u);
+    EXPECT_EQ(tree.Content(L"r.csv"), header);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(tree.Path(L"r.csv*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(entry.cFileName), L"r.csv");
+    EXPECT_FALSE(FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+// Ctrl+C and Ctrl+Break go to the programs of a console. This process takes
+// a console of its own (Wine gives a test process one on which no event can
+// be generated) and starts the program in a process group of its own, which
+// the event is sent to once the program has moved its first file: Ctrl+Break
+// (Windows sends no Ctrl+C to a group), or where that is not implemented
+// (Wine), Ctrl+C, which Wine does send to a group. The run stops after the
+// file in hand: every file is either where it was or moved whole, and the
+// lines, the summary and the report tell exactly which.
+TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    const int count = 1000;
+    for (int i = 0; i < count; ++i) tree.MakeFile(L"in\\IMG_" + std::to_wstring(1000 + i) + L".JPG", 2023, 2, 1, 9, i / 60, i % 60 / 2 * 2);
+    bool sent = false;
+    const KamdropCmdResult result = RunKamdropCmd(
+        {tree.Path(L"in"), tree.Path(L"out"), L"Cut", L"--report", tree.Path(L"r.csv")}, true,
+        [&](HANDLE, DWORD group) {
+            sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group) || GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
+        });
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(result.ExitStatus, 130u) << result.Errors;
+    const std::vector<std::wstring> lines = result.Lines();
+    const std::vector<std::wstring> moved = LinesStartingWith(lines, L"OK   ");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_GT(moved.size(), 0u);
+    EXPECT_LT(moved.size(), static_cast<size_t>(count));
+    EXPECT_EQ(moved.size() + 1, lines.size());
+    EXPECT_TRUE(lines.back().starts_with(L"Stopped. " + std::to_wstring(moved.size()) + L" moved, 0 failed, " +
+                                          std::to_wstring(count - moved.size()) + L" not reached"))
+        << lines.back();
+    size_t inputLeft = 0, outputNow = 0;
+    for (const std::wstring& file : DiskState(tree)) (file.starts_with(L"in\\") ? inputLeft : outputNow) += 1;
+    EXPECT_EQ(outputNow, moved.size());
+    EXPECT_EQ(inputLeft, count - moved.size());
+    const std::string report = WholeFile(tree.Path(L"r.csv"));
+    EXPECT_EQ(static_cast<size_t>(std::count(report.begin(), report.end(), '\n')), moved.size() + 1);
+    size_t start = 0;
+    for (size_t n = 0; n < moved.size() && start != std::string::npos; ++n) start = report.find("\"moved\"", start + 1);
+    EXPECT_NE(start, std::string::npos);
+}
+
+// The DLLs a program imports, lower-cased, read from its image as the loader maps it.
+std::set<std::string> ImportedDlls(const std::wstring& path) {
+    std::set<std::string> names;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr);
+    const auto* base = static_cast<const BYTE*>(mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr);
+    if (base) {
+        const auto* headers =
+            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             imports.VirtualAddress && entry->Name; ++entry) {
+            std::string name = reinterpret_cast<const char*>(base + entry->Name);
+            for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+            names.insert(name);
+        }
+        UnmapViewOfFile(base);
+    }
+    if (mapping) CloseHandle(mapping);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return names;
+}
+
+std::wstring VersionString(const std::vector<BYTE>& record, const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
+    return VerQueryValueW(record.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value
+               ? std::wstring(value)
+               : std::wstring();
+}
+
+std::vector<BYTE> VersionRecord(const std::wstring& path) {
+    DWORD handle = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &handle));
+    if (record.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()))
+        record.clear();
+    return record;
+}
+
+// No window code rides along with the engine: the program needs only DLLs
+// that every Windows loads from its own folder. Its version record carries
+// the window program's numbers.
+TEST(KamdropCmdTest, ImportsOnlySystemDllsAndCarriesTheWindowProgramsVersion) {
+    const std::wstring console = HostPathToWindows(KAMDROP_CMD_EXE), window = HostPathToWindows(KAMDROP_EXE);
+    EXPECT_EQ(ImportedDlls(console), (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
+    EXPECT_TRUE(ImportedDlls(window).count("comctl32.dll"));
+
+    const std::vector<BYTE> consoleRecord = VersionRecord(console), windowRecord = VersionRecord(window);
+    ASSERT_FALSE(consoleRecord.empty());
+    ASSERT_FALSE(windowRecord.empty());
+    EXPECT_EQ(VersionString(consoleRecord, L"FileDescription"), L"Kamdrop command line");
+    EXPECT_EQ(VersionString(consoleRecord, L"OriginalFilename"), L"KamdropCmd.exe");
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion", L"ProductName", L"CompanyName"})
+        EXPECT_EQ(VersionString(consoleRecord, name), VersionString(windowRecord, name)) << name;
+}
+
+}  // namespace
