@@ -241,6 +241,56 @@ TEST_F(FaultMatrixTest, VolumeFillingUpLeavesNoPartialTargetAndTheSourceStays) {
     EXPECT_TRUE(kamdrop->Exit());
 }
 
+// The card is another volume, so every photo is copied. The program ended in the middle of a
+// large photo's copy leaves no file under the photo's new name, only a temporary file named as
+// one; the photo stays whole on the card, and the next run files it whole beside that file.
+TEST_F(FaultMatrixTest, ProgramEndedInTheMiddleOfACopyLeavesNoBrokenPhotoAndTheNextRunFilesItWhole) {
+    TempTree card(L"Z:\\dev\\shm\\");
+    const std::wstring big = card.Path(L"IMG_0001.JPG");
+    std::string bytes(384u << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); i += 4096) bytes[i] = static_cast<char>(i >> 12);
+    {
+        HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        for (size_t at = 0; at < bytes.size(); at += 64u << 20) {
+            DWORD written = 0;
+            WriteFile(file, bytes.data() + at, 64u << 20, &written, nullptr);
+        }
+        CloseHandle(file);
+        SetLastWriteTime(big, LocalToFileTime(2023, 5, 4, 9, 0, 0));
+    }
+    MakePhoto(card, L"IMG_0002.JPG", 4, 1);
+    const std::wstring output = tree.Path(L"out");
+    auto temporaryFiles = [&] {
+        Lines found;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((output + L"\\~kd-*.part").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return found;
+        do found.push_back(entry.cFileName); while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return found;
+    };
+
+    ASSERT_TRUE(StartKamdrop(L"Cut"));
+    kamdrop->SetInput(card.Path());
+    kamdrop->StartRun();
+    ASSERT_TRUE(WaitUntil([&] { return !temporaryFiles().empty(); }, 60000, 1)) << "the copy was not seen";
+    kamdrop->Kill();
+    EXPECT_FALSE(tree.Exists(L"out\\2023-05-04_Cut_01.jpg")) << "a broken photo stands under its new name";
+    EXPECT_EQ(temporaryFiles().size(), 1u);
+    kamdrop.reset();
+
+    ASSERT_TRUE(StartKamdrop(L"Cut"));
+    kamdrop->SetInput(card.Path());
+    kamdrop->ClickStartAndWait();
+    EXPECT_EQ(CountMarks(0), 2);
+    EXPECT_FALSE(card.Exists(L"IMG_0001.JPG"));
+    EXPECT_TRUE(tree.Content(L"out\\2023-05-04_Cut_01.jpg") == bytes) << "the photo is filed whole";
+    EXPECT_EQ(tree.Content(L"out\\2023-05-04_Cut_02.jpg"), "photo:IMG_0002.JPG");
+    EXPECT_EQ(temporaryFiles().size(), 1u) << "the cut-off copy stays for the user: no run deletes a file it did not make";
+    EXPECT_TRUE(kamdrop->Exit());
+}
+
 TEST_F(FaultMatrixTest, TenThousandFilesGetTheirCountersRowsAndMarksAndTheWindowAnswersThroughout) {
     const int count = 10000, days = 30;
     // 333 or 334 photos a day, two seconds apart; the day of photo i is 1 + i % days.

@@ -270,6 +270,11 @@ void KamdropDriver::StartRun() {
     FRunThread = CreateThread(nullptr, 0, ClickAndWait, StartButton(), 0, nullptr);
 }
 
+void KamdropDriver::Kill() {
+    TerminateProcess(FProcess.hProcess, 1);
+    WaitForSingleObject(FProcess.hProcess, 10000);
+}
+
 bool KamdropDriver::WaitForRun(DWORD timeoutMs) {
     if (!FRunThread || WaitForSingleObject(FRunThread, timeoutMs) != WAIT_OBJECT_0) return false;
     CloseHandle(FRunThread);

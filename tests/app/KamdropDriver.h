@@ -78,6 +78,8 @@ public:
 
     // The full paths of the DLLs (and the exe) loaded in the program now.
     std::vector<std::wstring> LoadedModules() const;
+    // Ends the program from outside at once, as a crash, a power cut or the task manager would.
+    void Kill();
     // Peak memory of the program so far, in bytes (peak working set).
     SIZE_T PeakWorkingSet() const;
     // Chooses "E&xit" on the menu bar and waits for the process to end; false after the timeout.

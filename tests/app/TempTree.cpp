@@ -3,11 +3,12 @@
 
 #include <stdexcept>
 
-TempTree::TempTree() {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
+TempTree::TempTree(const std::wstring& parent) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring base = parent.empty() ? std::wstring(temp) : parent;
     static int serial = 0;
-    FRoot = std::wstring(base) + L"kamdrop-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    FRoot = base + L"kamdrop-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++serial);
     if (!CreateDirectoryW(FRoot.c_str(), nullptr)) throw std::runtime_error("cannot make a temporary directory");
 }
@@ -85,9 +86,10 @@ bool TempTree::Exists(const std::wstring& relative) const {
 std::string TempTree::Content(const std::wstring& relative) const {
     HANDLE file = CreateFileW(Path(relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
-    char buffer[512];
+    std::string content;
+    char buffer[1 << 16];
     DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) content.append(buffer, read);
     CloseHandle(file);
-    return std::string(buffer, read);
+    return content;
 }

@@ -7,7 +7,8 @@
 
 class TempTree {
 public:
-    TempTree();
+    // In the system's temporary folder, or in parent (ending with "\\") when given.
+    explicit TempTree(const std::wstring& parent = L"");
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
