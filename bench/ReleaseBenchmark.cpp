@@ -2,7 +2,9 @@
 // the real window while another thread keeps asking the window for an answer,
 // then files N fresh photos with a plain loop of date-sorted moves and N more
 // with KamdropCmd.exe; prints the times, their ratios to the plain loop and the
-// longest wait for an answer. Then starts Kamdrop and
+// longest wait for an answer. Then, with the card on another file system (a
+// tmpfs), the window against a plain loop of copying moves, and where the
+// verified copy's time goes. Then starts Kamdrop and
 // a minimal window program in turns and prints their start-up times (process
 // start to window shown) and peak memory.
 //
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "KamdropDriver.h"
+#include "engine/FileMove.h"
 #include "TempTree.h"
 
 namespace {
@@ -212,6 +215,116 @@ ReleaseResult MeasureRelease(int count) {
     return result;
 }
 
+// ---- Across volumes: the card on a tmpfs, the output on disk ----
+
+constexpr wchar_t kCardVolume[] = L"Z:\\dev\\shm\\";
+
+// Photos of Size bytes each, their dates spread as MakePhotos spreads them.
+void MakeLargePhotos(const TempTree& tree, const std::wstring& folder, int count, size_t size) {
+    MakePhotos(tree, folder, count);
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (int i = 0; i < count; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"IMG_%05d.JPG", i);
+        const std::wstring path = tree.Path(folder + L"\\" + name);
+        const ULONGLONG time = LastWrite(path);
+        bytes[0] = static_cast<char>(i);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
+        const FILETIME keep{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+        SetFileTime(file, nullptr, nullptr, &keep);
+        CloseHandle(file);
+    }
+}
+
+struct AcrossResult {
+    int Count = 0, WindowMoved = 0, PlainMoved = 0, EngineMoved = 0;
+    size_t Size = 0;
+    double WindowSeconds = 0, PlainSeconds = 0, EngineSeconds = 0, ChecksumSeconds = 0;
+};
+
+// The same loop as PlainLoop, but each file through the engine's verified move.
+int EngineLoop(const std::wstring& input, const std::wstring& output) {
+    std::vector<std::pair<ULONGLONG, std::wstring>> entries;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((input + L"\\*.*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                entries.emplace_back(0, input + L"\\" + found.cFileName);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    for (auto& entry : entries) entry.first = LastWrite(entry.second);
+    std::stable_sort(entries.begin(), entries.end());
+    int moved = 0, serial = 0;
+    for (const auto& entry : entries)
+        moved += engine::MoveToTarget(entry.second, output + L"\\engine_" + std::to_wstring(++serial) + L".jpg") ==
+                         ERROR_SUCCESS
+                     ? 1
+                     : 0;
+    return moved;
+}
+
+AcrossResult MeasureAcrossVolumes(int count, size_t size) {
+    AcrossResult result;
+    result.Count = count;
+    result.Size = size;
+    TempTree disk, card(kCardVolume);
+    std::printf("Making %d photos of %zu KiB on the tmpfs card...\n", count, size / 1024);
+    std::fflush(stdout);
+    disk.MakeDirectory(L"program");
+    MakeLargePhotos(card, L"in", count, size);
+    disk.MakeDirectory(L"out");
+    {
+        KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), disk.Path(L"program"));
+        if (!kamdrop.WaitForMainWindow()) return result;
+        kamdrop.SetInput(card.Path(L"in"));
+        kamdrop.SetOutput(disk.Path(L"out"));
+        kamdrop.SetLabel(L"Bench");
+        const double start = Seconds();
+        kamdrop.ClickStartAndWait();
+        result.WindowSeconds = Seconds() - start;
+        result.WindowMoved = CountFiles(disk.Path(L"out"));
+        kamdrop.Close();
+    }
+    MakeLargePhotos(card, L"in2", count, size);
+    disk.MakeDirectory(L"out2");
+    double start = Seconds();
+    result.PlainMoved = PlainLoop(card.Path(L"in2"), disk.Path(L"out2"));
+    result.PlainSeconds = Seconds() - start;
+    MakeLargePhotos(card, L"in3", count, size);
+    disk.MakeDirectory(L"out3");
+    start = Seconds();
+    result.EngineMoved = EngineLoop(card.Path(L"in3"), disk.Path(L"out3"));
+    result.EngineSeconds = Seconds() - start;
+    // The checksum is taken twice a file: of what was read, and of what is read back.
+    std::string bytes(size, '\x5a');
+    start = Seconds();
+    uint32_t crc = 0;
+    for (int i = 0; i < 2 * count; ++i) crc = engine::Crc32c(crc, bytes.data(), bytes.size());
+    result.ChecksumSeconds = Seconds() - start + (crc == 1 ? 1e-9 : 0);
+    return result;
+}
+
+void PrintAcrossVolumes(const AcrossResult& r) {
+    const double mib = static_cast<double>(r.Size) * r.Count / (1024.0 * 1024.0);
+    std::printf("%d photos of %zu KiB from a card on another file system (%.0f MiB)\n", r.Count, r.Size / 1024, mib);
+    std::printf("  Kamdrop window (verified): %d of %d files in %.2f s (%.0f MiB/s)\n", r.WindowMoved, r.Count,
+                r.WindowSeconds, mib / r.WindowSeconds);
+    std::printf("  Plain loop of copying moves: %d of %d files in %.2f s (%.0f MiB/s)\n", r.PlainMoved, r.Count,
+                r.PlainSeconds, mib / r.PlainSeconds);
+    std::printf("  Engine loop (verified, no window): %d of %d files in %.2f s\n", r.EngineMoved, r.Count,
+                r.EngineSeconds);
+    std::printf("  Time ratio (window / plain): %.2f\n", r.WindowSeconds / r.PlainSeconds);
+    std::printf("  Verification: %.2f s over the plain loop, of it checksums %.2f s (%.0f MiB/s), the read-back "
+                "and the rest %.2f s\n",
+                r.EngineSeconds - r.PlainSeconds, r.ChecksumSeconds, 2 * mib / r.ChecksumSeconds,
+                r.EngineSeconds - r.PlainSeconds - r.ChecksumSeconds);
+}
+
 // The process's shown top-level window titled title; nullptr when none.
 HWND ShownWindow(DWORD processId, const wchar_t* title) {
     for (HWND window : TopLevelWindows(processId)) {
@@ -285,6 +398,10 @@ int wmain(int argc, wchar_t** argv) {
         runPeak = std::max(runPeak, r.PeakWorkingSet);
     }
 
+    const AcrossResult across = MeasureAcrossVolumes(300, 3u << 20);
+    complete = complete && across.WindowMoved == across.Count && across.PlainMoved == across.Count &&
+               across.EngineMoved == across.Count;
+
     // Start-up in turns, so that both programs meet the same load on the machine.
     TempTree tree;
     tree.MakeDirectory(L"program");
@@ -318,6 +435,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("  Longest wait for the window's answer during the run: %.0f ms\n", 1000.0 * r.LongestWait);
         std::printf("  Peak working set of Kamdrop: %.1f MiB\n", MiB(r.PeakWorkingSet));
     }
+    PrintAcrossVolumes(across);
     if (!kamdropStarts.empty()) {
         double kamdropStart = Median(kamdropStarts), minimalStart = Median(minimalStarts);
         double kamdropPeak = Median(kamdropPeaks), minimalPeak = Median(minimalPeaks);
