@@ -1,6 +1,13 @@
 #include "engine/FileMove.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <nmmintrin.h>
+#define KAMDROP_HARDWARE_CRC 1
+#endif
+
 #include <array>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <memory>
@@ -94,7 +101,7 @@ FileHandle CreateTemporaryCopy(const std::wstring& directory, std::wstring& path
         swprintf(name, 16, L"~kd-%06x.part", static_cast<unsigned>(++counter * 2654435761u) & 0xFFFFFF);
         path = directory + name;
         FileHandle file = OpenFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_SEQUENTIAL_SCAN);
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
         if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) return file;
     }
     return nullptr;
@@ -122,7 +129,8 @@ DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Tar
     uint32_t checksum = 0;
     ULONGLONG size = 0;
     if (DWORD error = CopyBytes(source.get(), copy.get(), checksum, size)) return failed(error);
-    // The names of later runs come from this date, as a move keeps it.
+    // The names of later runs come from this date, as a move keeps it. One flush puts the whole
+    // copy on the disk before it is read back (cheaper than writing every block through).
     if (!SetFileTime(copy.get(), &created, &accessed, &written) || !FlushFileBuffers(copy.get()))
         return failed(LastErrorOr(ERROR_WRITE_FAULT));
     copy.reset();
@@ -164,22 +172,63 @@ std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
 
 }  // namespace
 
-uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size) {
+namespace {
+
+uint32_t Crc32cByTables(uint32_t crc, const unsigned char* bytes, size_t size) {
     static const auto tables = MakeCrcTables();
-    const auto* bytes = static_cast<const unsigned char*>(Data);
-    uint32_t crc = ~Crc;
-    // Eight bytes a step through eight tables: the copy must not wait for its checksum.
-    while (Size >= 8) {
+    // Eight bytes a step through eight tables.
+    while (size >= 8) {
         const uint32_t low = crc ^ (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
         const uint32_t high = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | static_cast<uint32_t>(bytes[7]) << 24;
         crc = tables[7][low & 0xFF] ^ tables[6][(low >> 8) & 0xFF] ^ tables[5][(low >> 16) & 0xFF] ^
               tables[4][low >> 24] ^ tables[3][high & 0xFF] ^ tables[2][(high >> 8) & 0xFF] ^
               tables[1][(high >> 16) & 0xFF] ^ tables[0][high >> 24];
         bytes += 8;
-        Size -= 8;
+        size -= 8;
     }
-    while (Size--) crc = (crc >> 8) ^ tables[0][(crc ^ *bytes++) & 0xFF];
-    return ~crc;
+    while (size--) crc = (crc >> 8) ^ tables[0][(crc ^ *bytes++) & 0xFF];
+    return crc;
+}
+
+#ifdef KAMDROP_HARDWARE_CRC
+// The processor's own CRC-32C instruction (SSE 4.2): several times the tables' speed,
+// so that the checksum costs the copy little.
+__attribute__((target("sse4.2"))) uint32_t Crc32cByProcessor(uint32_t crc, const unsigned char* bytes,
+                                                              size_t size) {
+#ifdef __x86_64__
+    uint64_t wide = crc;
+    for (; size >= 8; bytes += 8, size -= 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes, 8);
+        wide = _mm_crc32_u64(wide, word);
+    }
+    crc = static_cast<uint32_t>(wide);
+#else
+    for (; size >= 4; bytes += 4, size -= 4) {
+        uint32_t word;
+        std::memcpy(&word, bytes, 4);
+        crc = _mm_crc32_u32(crc, word);
+    }
+#endif
+    for (; size > 0; ++bytes, --size) crc = _mm_crc32_u8(crc, *bytes);
+    return crc;
+}
+
+bool ProcessorHasCrc32c() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSE4_2);
+}
+#endif
+
+}  // namespace
+
+uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size) {
+    const auto* bytes = static_cast<const unsigned char*>(Data);
+#ifdef KAMDROP_HARDWARE_CRC
+    static const bool byProcessor = ProcessorHasCrc32c();
+    if (byProcessor) return ~Crc32cByProcessor(~Crc, bytes, Size);
+#endif
+    return ~Crc32cByTables(~Crc, bytes, Size);
 }
 
 bool IsTemporaryCopyName(const std::wstring& FileName) {

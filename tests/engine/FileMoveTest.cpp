@@ -138,6 +138,9 @@ TEST(CopyChecksumTest, IsTheCastagnoliCrcInOneCallOrInPieces) {
     const char text[] = "123456789";
     EXPECT_EQ(engine::Crc32c(0, text, 9), 0xE3069283u);
     EXPECT_EQ(engine::Crc32c(engine::Crc32c(0, text, 4), text + 4, 5), 0xE3069283u);
+    // Long enough for the wide steps, with a tail: 32 bytes of zeros have a published value too.
+    const char zeros[32] = {};
+    EXPECT_EQ(engine::Crc32c(0, zeros, 32), 0x8A9136AAu);
     EXPECT_TRUE(engine::IsTemporaryCopyName(L"~kd-03fa9c.part"));
     for (const wchar_t* name : {L"2023-05-04_Cut_01.jpg", L"~kd-03fa9c.jpg", L"~kd-03fz9c.part", L"kd-03fa9c.part"})
         EXPECT_FALSE(engine::IsTemporaryCopyName(name)) << testing::PrintToString(std::wstring(name));
