@@ -18,7 +18,9 @@ CopyBlockHook BeforeCopyBlockWritten = nullptr;
 
 namespace {
 
-constexpr DWORD kBlockSize = 1 << 20;
+// Blocks small enough to stay in the processor's cache between the read, the checksum and the
+// write: under Wine a copy in 64 KiB blocks took two thirds of the time of one in 1 MiB blocks.
+constexpr DWORD kBlockSize = 1 << 16;
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
