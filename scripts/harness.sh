@@ -20,6 +20,14 @@ KAMDROP_ARCH_NOW=""
 KAMDROP_BUILD=""
 KAMDROP_WINE=""
 KAMDROP_CANNOT_RUN=""
+# How the current word size runs: "natively" or "emulated" (set by kamdrop_can_run).
+KAMDROP_RUNS=""
+# User-mode emulation of 32-bit code, for machines whose kernel runs none: ../shared/emulation beside
+# the clone (where CI keeps it), or KAMDROP_EMULATION. Set when this run registered the handler itself,
+# so that it is removed again at the end, and only then.
+KAMDROP_EMULATION=${KAMDROP_EMULATION:-$(cd "$KAMDROP_ROOT/.." && pwd)/shared/emulation}
+KAMDROP_EMULATION_REGISTERED=""
+KAMDROP_EMULATION_PRELOAD=""
 
 kamdrop_say() { echo "$(basename "$0"): $*" >&2; }
 kamdrop_fail() { kamdrop_say "$*"; exit 1; }
@@ -69,19 +77,31 @@ kamdrop_select_arch() {  # x86 | x64
       ;;
     *) kamdrop_fail "unknown word size '$1'" ;;
   esac
+  kamdrop_preload_for_arch
 }
 
-# Whether this machine runs the current word size's Wine, found out by trying it. When not,
-# KAMDROP_CANNOT_RUN says why.
+# Whether this machine runs the current word size's Wine, found out by trying it. The 32-bit loader
+# runs under user-mode emulation where the kernel runs no 32-bit code and the emulation is at hand
+# (KAMDROP_RUNS says which). When not, KAMDROP_CANNOT_RUN says why.
 kamdrop_can_run() {
   KAMDROP_CANNOT_RUN=""
+  KAMDROP_RUNS=""
+  if [ "$KAMDROP_ARCH_NOW" = x86 ] && kamdrop_emulation_registered; then
+    # Whoever registered it, 32-bit programs now go through qemu and need the shim.
+    kamdrop_use_emulation && return 0
+    return 1
+  fi
   local output status=0
   output=$("$KAMDROP_WINE" --version 2>&1) || status=$?
-  [ "$status" = 0 ] && return 0
+  if [ "$status" = 0 ]; then
+    KAMDROP_RUNS=natively
+    return 0
+  fi
   case "$output" in
     *"Exec format error"* | *"cannot execute binary file"*)
       if [ "$KAMDROP_ARCH_NOW" = x86 ]; then
-        KAMDROP_CANNOT_RUN="this machine runs no 32-bit code"
+        kamdrop_use_emulation && return 0
+        KAMDROP_CANNOT_RUN="this machine runs no 32-bit code ($KAMDROP_CANNOT_RUN)"
       else
         KAMDROP_CANNOT_RUN="this machine runs no 64-bit code"
       fi
@@ -90,6 +110,62 @@ kamdrop_can_run() {
     *) KAMDROP_CANNOT_RUN="$KAMDROP_WINE --version failed: $(echo "$output" | head -n 1)" ;;
   esac
   return 1
+}
+
+kamdrop_emulation_registered() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386
+}
+
+# Hands 32-bit programs to qemu (registering the handler unless it is there) and exports the shim that
+# Wine's processes need under it. False, with KAMDROP_CANNOT_RUN saying why, when that cannot be done.
+kamdrop_use_emulation() {
+  if [ ! -x "$KAMDROP_EMULATION/enable" ]; then
+    KAMDROP_CANNOT_RUN="no emulation at $KAMDROP_EMULATION"
+    return 1
+  fi
+  local had_handler=no line
+  kamdrop_emulation_registered && had_handler=yes
+  if [ "$had_handler" = no ] && [ "$(id -u)" != 0 ]; then
+    KAMDROP_CANNOT_RUN="emulating it needs root"
+    return 1
+  fi
+  # From here on a handler this run registered is removed at the end, also when interrupted.
+  [ "$had_handler" = yes ] || KAMDROP_EMULATION_REGISTERED=yes
+  # --force: with a handler registered the loader seems to run natively, yet needs the shim.
+  if ! line=$("$KAMDROP_EMULATION/enable" --force 2>"$KAMDROP_TMP/emulation.log" </dev/null); then
+    cat "$KAMDROP_TMP/emulation.log" >&2
+    KAMDROP_CANNOT_RUN="$KAMDROP_EMULATION/enable failed"
+    return 1
+  fi
+  case "$line" in
+    "export LD_PRELOAD="*) eval "$line" ;;
+    *)
+      KAMDROP_CANNOT_RUN="$KAMDROP_EMULATION/enable printed no preload line"
+      return 1
+      ;;
+  esac
+  KAMDROP_EMULATION_PRELOAD=$LD_PRELOAD
+  if ! "$KAMDROP_WINE" --version >/dev/null 2>&1; then
+    KAMDROP_CANNOT_RUN="the 32-bit loader does not run even emulated"
+    unset LD_PRELOAD
+    return 1
+  fi
+  KAMDROP_RUNS=emulated
+}
+
+# The shim goes with the 32-bit programs only.
+kamdrop_preload_for_arch() {
+  if [ "$KAMDROP_ARCH_NOW" = x86 ] && [ -n "$KAMDROP_EMULATION_PRELOAD" ]; then
+    export LD_PRELOAD=$KAMDROP_EMULATION_PRELOAD
+  else
+    unset LD_PRELOAD
+  fi
+}
+
+kamdrop_stop_emulation() {
+  [ "$KAMDROP_EMULATION_REGISTERED" = yes ] || return 0
+  "$KAMDROP_EMULATION/disable" >/dev/null 2>&1 || kamdrop_say "could not remove the qemu-i386 handler"
+  KAMDROP_EMULATION_REGISTERED=""
 }
 
 kamdrop_configure() {
@@ -103,6 +179,28 @@ kamdrop_configure() {
     cat "$KAMDROP_TMP/configure.log" >&2
     kamdrop_fail "configuring $KAMDROP_BUILD failed"
   fi
+}
+
+# The programs a release ships, in the current build tree.
+kamdrop_programs() { echo "$KAMDROP_BUILD/app/Kamdrop.exe $KAMDROP_BUILD/console/KamdropCmd.exe"; }
+
+# Records in the build tree that the whole suite passed on its programs as they are now ($1: how they
+# ran), by their SHA-256 sums; kamdrop_tested_how reads it back only while the programs are unchanged.
+kamdrop_record_tested() {
+  local program
+  {
+    echo "ran $1 on $(hostname) at $(date -u +%Y-%m-%dT%H:%M:%SZ)"
+    for program in $(kamdrop_programs); do sha256sum "$program"; done
+  } >"$KAMDROP_BUILD/tested"
+}
+
+kamdrop_tested_how() {
+  local record=$KAMDROP_BUILD/tested program
+  [ -f "$record" ] || return 1
+  for program in $(kamdrop_programs); do
+    grep -qxF "$(sha256sum "$program")" "$record" || return 1
+  done
+  head -n 1 "$record"
 }
 
 kamdrop_has_target() {
@@ -129,14 +227,17 @@ kamdrop_start_xvfb() {
 }
 
 # Uses (and on first use creates) the Wine prefix $1. With "unmanaged" the X11 driver leaves
-# window management alone: without a window manager every destroy of a window would wait 2 s.
+# window management alone: Wine draws the windows' frames itself (there is no window manager on the
+# private X server), and without a window manager every destroy of a window would otherwise wait 2 s.
+# A prefix made by an older harness (another mark) is made again.
+KAMDROP_PREFIX_MARK=.kamdrop-ready-2
 kamdrop_use_prefix() {
   export WINEPREFIX=$1
   export WINEDEBUG=-all
   # No prompts to install .NET or the HTML engine.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   KAMDROP_WINEPREFIX=$WINEPREFIX
-  local ready=$WINEPREFIX/.kamdrop-ready
+  local ready=$WINEPREFIX/$KAMDROP_PREFIX_MARK
   if [ -e "$ready" ]; then
     kamdrop_install_bitmap_fonts
     return 0
@@ -150,15 +251,27 @@ kamdrop_use_prefix() {
     cat "$log" >&2
     kamdrop_fail "wineboot failed"
   fi
-  if [ "${2:-}" = unmanaged ]; then
-    kamdrop_run "$KAMDROP_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 ||
-      { cat "$log" >&2; kamdrop_fail "could not set the X11 driver's Managed value"; }
-  fi
+  # A crash ends the program at once with its address on standard error: no debugger starts (it
+  # would wait for ever on a display without a console, and a test for its time-out). Without the
+  # key Wine would still start its own; an empty debugger that is not started automatically ends it.
+  local settings=$KAMDROP_TMP/prefix.reg key
+  {
+    printf 'REGEDIT4\n\n'
+    for key in 'Microsoft\Windows NT' 'Wow6432Node\Microsoft\Windows NT'; do
+      printf '[HKEY_LOCAL_MACHINE\\Software\\%s\\CurrentVersion\\AeDebug]\n"Debugger"=""\n"Auto"="0"\n\n' "$key"
+    done
+    [ "${2:-}" != unmanaged ] || printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n\n'
+  } >"$settings"
+  kamdrop_run "$KAMDROP_WINE" regedit /S "$(kamdrop_windows_path "$settings")" >>"$log" 2>&1 ||
+    { cat "$log" >&2; kamdrop_fail "could not write the prefix's settings"; }
   # The server writes the registry to the prefix when it ends.
   kamdrop_run wineserver -w
   kamdrop_install_bitmap_fonts
   touch "$ready"
 }
+
+# A Linux path as Wine's Z: drive shows it.
+kamdrop_windows_path() { echo "Z:${1//\//\\}"; }
 
 # Debian's Wine does not look in its own data folder for the fonts of fonts-wine, so every face,
 # "MS Sans Serif" included, would fall back to DejaVu Sans, and the title bar's buttons, drawn with
@@ -263,5 +376,6 @@ kamdrop_cleanup() {
   if [ -n "$KAMDROP_SMALL_VOLUME_DIR" ]; then
     umount "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null || umount -l "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null
   fi
+  kamdrop_stop_emulation
   rm -rf "$KAMDROP_TMP"
 }

@@ -4,6 +4,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -112,12 +113,18 @@ KamdropDriver::~KamdropDriver() {
 bool KamdropDriver::WaitForMainWindow(DWORD timeoutMs) {
     WaitForInputIdle(FProcess.hProcess, timeoutMs);
     // The visible window titled "Kamdrop": the application's own hidden window carries the same title.
-    FMainWindow = WaitFor(
+    // A program that ended (a crash at start) is not waited for.
+    WaitUntil(
         [&] {
-            return FirstOf(TopLevelWindows(FProcess.dwProcessId),
-                           [](HWND w) { return IsWindowVisible(w) && TitleOf(w) == L"Kamdrop"; });
+            FMainWindow = FirstOf(TopLevelWindows(FProcess.dwProcessId),
+                                  [](HWND w) { return IsWindowVisible(w) && TitleOf(w) == L"Kamdrop"; });
+            return FMainWindow || !Running();
         },
         timeoutMs, 50);
+    DWORD code = 0;
+    if (!FMainWindow && GetExitCodeProcess(FProcess.hProcess, &code) && code != STILL_ACTIVE)
+        std::fprintf(stderr, "Kamdrop.exe ended with status 0x%08lx before it showed its window\n",
+                     static_cast<unsigned long>(code));
     return FMainWindow != nullptr;
 }
 
@@ -365,15 +372,6 @@ public:
             if (!entries[e].NameIsString && entries[e].Id == type) return &entries[e];
         return nullptr;
     }
-    // The DLL names of the import table, as written there.
-    std::vector<std::string> ImportedLibraries() {
-        std::vector<std::string> names;
-        const DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress;
-        auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(AtRva(rva));
-        for (; import && import->Name; ++import)
-            if (const char* name = AtRva(import->Name)) names.emplace_back(name);
-        return names;
-    }
 
 private:
     IMAGE_NT_HEADERS32* Headers() {
@@ -441,7 +439,6 @@ int KamdropDriver::Alpha(HWND window) {
     return alpha;
 }
 
-std::vector<std::string> ImportedLibraries(const std::wstring& exePath) { return FileBytes(exePath).ImportedLibraries(); }
 
 std::vector<std::wstring> KamdropDriver::LoadedModules() const {
     std::vector<HMODULE> modules(256);

@@ -123,9 +123,6 @@ std::vector<HWND> TopLevelWindows(DWORD processId);
 // Polls condition every pollMs until it holds (true) or timeoutMs have passed (false); it is asked at least once.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 10);
 
-// The DLL names in an executable's import table, as written there.
-std::vector<std::string> ImportedLibraries(const std::wstring& exePath);
-
 // A copy of an executable without its version record, for a program that has none.
 void CopyWithoutVersionRecord(const std::wstring& exePath, const std::wstring& copyPath);
 
