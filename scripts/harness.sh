@@ -153,12 +153,13 @@ kamdrop_use_emulation() {
   KAMDROP_RUNS=emulated
 }
 
-# The shim goes with the 32-bit programs only.
+# The shim goes with the 32-bit programs only; KAMDROP_EMULATED tells the tests that what emulation
+# cannot do (one process reading another's memory) is not to be expected.
 kamdrop_preload_for_arch() {
   if [ "$KAMDROP_ARCH_NOW" = x86 ] && [ -n "$KAMDROP_EMULATION_PRELOAD" ]; then
-    export LD_PRELOAD=$KAMDROP_EMULATION_PRELOAD
+    export LD_PRELOAD=$KAMDROP_EMULATION_PRELOAD KAMDROP_EMULATED=qemu
   else
-    unset LD_PRELOAD
+    unset LD_PRELOAD KAMDROP_EMULATED
   fi
 }
 

@@ -288,6 +288,9 @@ protected:
             ADD_FAILURE() << "ShowAbout failed: " << WideToUtf8(error.Message());
         }
         KillTimer(nullptr, timer);
+        // A wait that ended in time leaves no timer behind to end the next one early.
+        if (forgottenWaitTimer) KillTimer(nullptr, forgottenWaitTimer);
+        forgottenWaitTimer = 0;
         current = nullptr;
     }
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) noexcept {
@@ -303,10 +306,11 @@ protected:
         seen.Version = dialog->Version->Caption();
         current->action(*dialog);
         // Should the action not end the wait, the test ends it after a while.
-        SetTimer(nullptr, 0, 1500, EndForgottenWait);
+        forgottenWaitTimer = SetTimer(nullptr, 0, 1500, EndForgottenWait);
     }
     static void CALLBACK EndForgottenWait(HWND, UINT, UINT_PTR id, DWORD) noexcept {
         KillTimer(nullptr, id);
+        forgottenWaitTimer = 0;
         if (TfrmAbout* late = ShownDialog(); late && late->ModalResult() == 0) {
             if (current) current->seen.TimedOut = true;
             late->SetModalResult(99);
@@ -314,6 +318,7 @@ protected:
     }
 
     static inline ShowAboutTest* current = nullptr;
+    static inline UINT_PTR forgottenWaitTimer = 0;
     std::function<void(TfrmAbout&)> action;
     bool acted = false;
     Seen seen;
