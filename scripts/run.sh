@@ -68,4 +68,4 @@ echo "$shot"
 
 # Closed the way a user would (WM_CLOSE), so the program saves its settings as usual.
 "$KAMDROP_WINE" taskkill /im Kamdrop.exe >/dev/null 2>&1 || true
-kamdrop_wait_gone "$app" 15 || kamdrop_say "Kamdrop did not close within 15 s; stopping it"
+kamdrop_wait_gone "$app" 60 || kamdrop_say "Kamdrop did not close within 60 s; stopping it"
