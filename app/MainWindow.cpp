@@ -31,9 +31,10 @@ namespace {
 
 constexpr int kMarkMoved = 0;
 constexpr int kMarkFailed = 1;
-// Gap between a row's mark and its text.
+// A row's mark from its left edge, and the gap to its text, at 96 pixels per inch.
 constexpr int kMarkLeft = 2;
 constexpr int kTextGap = 4;
+constexpr int kRowHeight = 13;
 
 // Paces what only the screen shows: due at most once per frame of the display,
 // and after a frame whose painting took long, only after a pause a few times
@@ -261,9 +262,32 @@ void TKamdropForm::CreateLayout() {
 
     ImageList = new TImageList(this);
     ImageList->SetName(L"ImageList");
-    ImageList->SetSize(result_marks::Size, result_marks::Size);
-    ImageList->AddPixels(result_marks::CheckMark().data());
-    ImageList->AddPixels(result_marks::Cross().data());
+    PrepareMarks();
+}
+
+void TKamdropForm::ScaleChanged(int M, int D) {
+    TForm::ScaleChanged(M, D);
+    PrepareMarks();
+}
+
+void TKamdropForm::PrepareMarks() {
+    const int ppi = PixelsPerInch();
+    const int size = MulDiv(result_marks::Size, ppi, kDesignPixelsPerInch);
+    if (ImageList->Count() == 0 || ImageList->Width() != size) {
+        ImageList->SetSize(size, size);
+        ImageList->AddPixels(result_marks::CheckMark(size).data());
+        ImageList->AddPixels(result_marks::Cross(size).data());
+    }
+    FMarkLeft = MulDiv(kMarkLeft, ppi, kDesignPixelsPerInch);
+    FTextLeft = FMarkLeft + size + MulDiv(kTextGap, ppi, kDesignPixelsPerInch);
+    // Whatever the font came out as on this system, a row holds its line of text.
+    if (HDC dc = GetDC(nullptr)) {
+        ScopedSelect font(dc, FilesListBox->Font().Handle());
+        TEXTMETRICW metrics{};
+        if (GetTextMetricsW(dc, &metrics)) FTextHeight = metrics.tmHeight;
+        ReleaseDC(nullptr, dc);
+    }
+    FilesListBox->SetItemHeight(std::max({MulDiv(kRowHeight, ppi, kDesignPixelsPerInch), size, FTextHeight}));
 }
 
 void TKamdropForm::HandleFormCreate(TObject*) {
@@ -646,7 +670,10 @@ void TKamdropForm::HandleFilesListBoxDrawItem(TWinControl* Control, int Index, c
     auto* list = static_cast<TListBox*>(Control);
     TCanvas& canvas = list->Canvas();
     canvas.FillRect(Rect);
+    // Mark and text in the middle of a row taller than they are.
+    const int rowHeight = Rect.bottom - Rect.top;
     // From the image list's prepared bitmap: an icon made per row cost more than the rest of the row.
-    ImageList->Draw(canvas, Rect.left + kMarkLeft, Rect.top, static_cast<int>(list->Items().GetTag(Index)));
-    canvas.TextOut(Rect.left + kMarkLeft + ImageList->Width() + kTextGap, Rect.top, list->Items().Get(Index));
+    ImageList->Draw(canvas, Rect.left + FMarkLeft, Rect.top + (rowHeight - ImageList->Height()) / 2,
+                    static_cast<int>(list->Items().GetTag(Index)));
+    canvas.TextOut(Rect.left + FTextLeft, Rect.top + (rowHeight - FTextHeight) / 2, list->Items().Get(Index));
 }

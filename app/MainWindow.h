@@ -79,8 +79,13 @@ protected:
     struct LayoutOnly {};
     TKamdropForm(forms::TComponent* owner, LayoutOnly);
 
+    // The marks drawn anew at the scale, and rows tall enough for them and the text.
+    void ScaleChanged(int M, int D) override;
+
 private:
     void CreateLayout();
+    // The result marks at the form's scale, and the row height that holds them and a line of text.
+    void PrepareMarks();
     void HandleFileFound(forms::TObject* Sender, const std::wstring& FileName);
     void HandleReaderReady(forms::TObject* Sender);
     void ReleaseFiles();
@@ -89,6 +94,10 @@ private:
 
     library::TDirReader* DirReader = nullptr;
     forms::TStringList* FileQueue = nullptr;
+    // A row's mark and text: where they start, at the form's scale.
+    int FMarkLeft = 2;
+    int FTextLeft = 19;
+    int FTextHeight = 13;
 };
 
 extern TKamdropForm* KamdropForm;

@@ -135,6 +135,12 @@ void TOvcAttachedButton::PlaceControl() {
     }
 }
 
+void TOvcAttachedButton::ChangeScale(int M, int D) {
+    FSeparation = MulDiv(FSeparation, M, D);
+    TBitBtn::ChangeScale(M, D);
+    PlaceBesideControl();
+}
+
 void TOvcAttachedButton::CreateWnd() {
     TBitBtn::CreateWnd();
     HookControl();

@@ -43,6 +43,8 @@ protected:
     // Every new window of the button hooks the control's window and places the button.
     void CreateWnd() override;
     void WndProc(forms::TMessage& message) override;
+    // The separation and the button's own side scale; the rest follows the control.
+    void ChangeScale(int M, int D) override;
     void Notification(forms::TComponent* component, forms::TOperation operation) override;
 
     // The button beside a control with these bounds.

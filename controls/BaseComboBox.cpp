@@ -247,8 +247,15 @@ void TOvcBaseComboBox::FontChanged() {
     if (!IsLoading()) AdjustItemHeight();
 }
 
-void TOvcBaseComboBox::ApplyBounds(int left, int top, int width, int height) {
-    TCustomComboBox::ApplyBounds(left, top, width, height);
+void TOvcBaseComboBox::ChangeScale(int M, int D) {
+    FLabelInfo->FOffsetX = MulDiv(FLabelInfo->FOffsetX, M, D);
+    FLabelInfo->FOffsetY = MulDiv(FLabelInfo->FOffsetY, M, D);
+    TWinControl::ChangeScale(M, D);
+}
+
+void TOvcBaseComboBox::BoundsChanged() {
+    TCustomComboBox::BoundsChanged();
+    // Also when the system changed the height: the caption follows.
     if (FHandle) PostMessageW(FHandle, OM_POSITIONLABEL, 0, 0);
 }
 

@@ -225,7 +225,9 @@ protected:
     void DrawItem(int index, const RECT& rect, forms::TOwnerDrawState state) override;
     void Loaded() override;
     void FontChanged() override;
-    void ApplyBounds(int left, int top, int width, int height) override;
+    void BoundsChanged() override;
+    // The caption's offsets scale with the box; the row height follows the scaled font.
+    void ChangeScale(int M, int D) override;
     void Notification(forms::TComponent* component, forms::TOperation operation) override;
 
     // The box's own key handling, before OnKeyDown.

@@ -40,6 +40,12 @@ HICON ProgramIcon(HINSTANCE instance) {
     return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+LPCWSTR ProgramIconName(HINSTANCE instance) {
+    LPCWSTR name = nullptr;
+    EnumResourceNamesW(instance, RT_GROUP_ICON, TakeFirstIconName, reinterpret_cast<LONG_PTR>(&name));
+    return name;
+}
+
 UINT NextControlId() {
     UINT id = gNextControlId;
     gNextControlId = gNextControlId >= 0xFFF0 ? 100 : gNextControlId + 1;
@@ -53,6 +59,13 @@ bool IsOwnProcessWindow(HWND window) {
 }
 
 }  // namespace
+
+IconHandle ProgramIcon(int size) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    LPCWSTR name = ProgramIconName(instance);
+    if (!name) return IconHandle();
+    return IconHandle(static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
 
 TShiftState KeyboardShiftState() {
     TShiftState state = 0;
@@ -213,6 +226,34 @@ void TControl::ApplyBounds(int left, int top, int width, int height) {
     FWidth = width;
     FHeight = height;
     if (changed) BoundsChanged();
+}
+
+int TControl::FScalingDepth = 0;
+
+void TControl::ScaleBy(int M, int D) {
+    if (M == D || M <= 0 || D <= 0) return;
+    ++FScalingDepth;
+    try {
+        ChangeScale(M, D);
+        ScaleFonts(M, D);
+    } catch (...) {
+        --FScalingDepth;
+        throw;
+    }
+    --FScalingDepth;
+    if (auto* windowed = dynamic_cast<TWinControl*>(this)) windowed->RealignScaled();
+}
+
+void TControl::ChangeScale(int M, int D) {
+    // Each edge and size rounded on its own: every bound is within half a pixel of its scaled value.
+    ApplyBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FWidth, M, D), MulDiv(FHeight, M, D));
+}
+
+void TControl::ScaleFonts(int M, int D) {
+    // A control that takes its parent's font got the scaled one with it.
+    if (FParentFont && FParent) return;
+    FFont.SetPixelsPerInch(MulDiv(FFont.PixelsPerInch(), M, D));
+    FFont.SetHeight(MulDiv(FFont.Height(), M, D));
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -873,10 +914,33 @@ void TWinControl::ApplyBounds(int left, int top, int width, int height) {
     if (changed) BoundsChanged();
 }
 
+void TWinControl::ChangeScale(int M, int D) {
+    if (FBorderWidth > 0) {
+        FBorderWidth = MulDiv(FBorderWidth, M, D);
+        if (FHandle)
+            SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                         SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    TControl::ChangeScale(M, D);
+    for (TControl* control : std::vector<TControl*>(FControls)) control->ChangeScale(M, D);
+}
+
+void TWinControl::ScaleFonts(int M, int D) {
+    TControl::ScaleFonts(M, D);
+    for (TControl* control : std::vector<TControl*>(FControls)) control->ScaleFonts(M, D);
+}
+
+void TWinControl::RealignScaled() {
+    for (TControl* control : FControls) control->UpdateAnchorRules();
+    AlignControls();
+    for (TControl* control : std::vector<TControl*>(FControls))
+        if (auto* child = dynamic_cast<TWinControl*>(control)) child->RealignScaled();
+}
+
 void TWinControl::AlignControls() {
     // While a layout is read the controls keep the places it gives; they are
     // aligned once it is read, so the order along an edge follows those places.
-    if (FAligning || IsLoading()) return;
+    if (FAligning || IsLoading() || Scaling()) return;
     FAligning = true;
     try {
         int width = 0, height = 0;

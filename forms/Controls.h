@@ -106,6 +106,11 @@ public:
     virtual void Repaint();
     virtual void Invalidate();
 
+    // Scales the control and what it holds from D to M pixels per inch: bounds, sizes, fonts.
+    // A form does it for all its controls when it is made or moves to another monitor's scale;
+    // this is for a control that is on no form at the moment.
+    void ScaleBy(int M, int D);
+
     // Runs OnClick as a click of the control would.
     virtual void Click();
     // Alt+letter: acts when letter (upper case) is this control's accelerator
@@ -132,7 +137,16 @@ protected:
 
     // The anchor distances are taken when the control is placed.
     void UpdateAnchorRules();
+    // Scaling, in two rounds over the whole tree: first every bound and size (nothing aligns
+    // meanwhile), then every font (labels that size themselves do so at the new font).
+    virtual void ChangeScale(int M, int D);
+    virtual void ScaleFonts(int M, int D);
+    // While any control is being scaled, nothing is aligned: the scaled bounds are all in place
+    // before the controls are aligned and anchored again.
+    static bool Scaling() { return FScalingDepth > 0; }
+    static int FScalingDepth;
     friend class TWinControl;
+    friend class TCustomForm;
     bool FAdoptingParentFont = false;
 
     TWinControl* FParent = nullptr;
@@ -264,6 +278,10 @@ protected:
     virtual void DoExit();
     // Position and show/hide the children after a size change.
     virtual void AlignControls();
+    void ChangeScale(int M, int D) override;
+    void ScaleFonts(int M, int D) override;
+    // After scaling: every anchor distance taken anew, then every container aligned, outside in.
+    void RealignScaled();
     // Narrows the area that aligned children share (a panel's bevels).
     virtual void AdjustClientRect(RECT& rect) { (void)rect; }
     // Pictures and shapes are drawn on their parent's surface: their windows stay beneath every sibling.
@@ -346,6 +364,9 @@ private:
 constexpr wchar_t kControlClassName[] = L"FormsControl";
 // Registers that class; TApplication::Initialize does it, and so does the first window made.
 void RegisterControlClass();
+
+// The program's icon (its first icon resource) at size x size pixels; none when it has no icon.
+IconHandle ProgramIcon(int size);
 
 // Finds the control object behind a window made by this layer; nullptr when none.
 TWinControl* FindControl(HWND window);

@@ -85,12 +85,29 @@ void TImage::SetCenter(bool value) {
     Invalidate();
 }
 
-void TImage::HandlePictureChange(TObject*) { Invalidate(); }
+void TImage::HandlePictureChange(TObject*) {
+    MakeScaledPicture();
+    Invalidate();
+}
+
+void TImage::ChangeScale(int M, int D) {
+    TPaintedControl::ChangeScale(M, D);
+    FPixelsPerInch = MulDiv(FPixelsPerInch, M, D);
+    MakeScaledPicture();
+}
+
+void TImage::MakeScaledPicture() {
+    if (FPixelsPerInch == kDesignPixelsPerInch || FPicture.Empty()) return;
+    const int width = MulDiv(FPicture.Width(), FPixelsPerInch, kDesignPixelsPerInch);
+    const int height = MulDiv(FPicture.Height(), FPixelsPerInch, kDesignPixelsPerInch);
+    FScaled.SetPixels(width, height, ResamplePixels(FPicture.Pixels(), FPicture.Width(), FPicture.Height(), width, height));
+}
 
 void TImage::Paint(HDC dc, const RECT& client) {
-    int x = FCenter ? (client.right - FPicture.Width()) / 2 : 0;
-    int y = FCenter ? (client.bottom - FPicture.Height()) / 2 : 0;
-    FPicture.Draw(dc, x, y);
+    const TBitmap& shown = Shown();
+    int x = FCenter ? (client.right - shown.Width()) / 2 : 0;
+    int y = FCenter ? (client.bottom - shown.Height()) / 2 : 0;
+    shown.Draw(dc, x, y);
 }
 
 // ---- TShape ----

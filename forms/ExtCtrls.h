@@ -48,11 +48,18 @@ public:
     // Shown at its own size in the middle of the control instead of at the top-left corner.
     bool Center() const { return FCenter; }
     void SetCenter(bool value);
+    // The picture as drawn: Picture at the form's scale (itself at 96 pixels per inch).
+    const TBitmap& Shown() const { return FPixelsPerInch == kDesignPixelsPerInch ? FPicture : FScaled; }
 
 protected:
     void Paint(HDC dc, const RECT& client) override;
+    void ChangeScale(int M, int D) override;
     void HandlePictureChange(TObject* sender);
+    // The picture resampled for the scale, made once when the picture or the scale changes.
+    void MakeScaledPicture();
     TBitmap FPicture;
+    TBitmap FScaled;
+    int FPixelsPerInch = kDesignPixelsPerInch;
     bool FCenter = false;
 };
 

@@ -20,6 +20,29 @@ std::wstring ErrorBoxText(const std::wstring& message) {
 
 namespace {
 constexpr UINT CM_RELEASE = WM_APP + 0x3001;
+#ifndef WM_DPICHANGED
+constexpr UINT WM_DPICHANGED = 0x02E0;
+#endif
+
+// Calls of systems that know each monitor's scale, found at run time (older systems lack them).
+struct ScaleFunctions {
+    UINT(WINAPI* GetDpiForWindow)(HWND) = nullptr;
+    int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
+};
+
+const ScaleFunctions& Scales() {
+    static const ScaleFunctions functions = [] {
+        ScaleFunctions found;
+        if (HMODULE user = GetModuleHandleW(L"user32.dll")) {
+            found.GetDpiForWindow = reinterpret_cast<decltype(found.GetDpiForWindow)>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+            found.GetSystemMetricsForDpi = reinterpret_cast<decltype(found.GetSystemMetricsForDpi)>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+        }
+        return found;
+    }();
+    return functions;
+}
 
 // Alt+letter goes to every control of the form until one takes it.
 bool BroadcastDialogChar(TWinControl* parent, wchar_t letter) {
@@ -44,6 +67,12 @@ TButton* FindDefaultButton(TWinControl* parent) {
 }
 }  // namespace
 
+int WindowPixelsPerInch(HWND window) {
+    if (window && Scales().GetDpiForWindow)
+        if (UINT dpi = Scales().GetDpiForWindow(window)) return static_cast<int>(dpi);
+    return ScreenPixelsPerInch();
+}
+
 TCustomForm* GetParentForm(TControl* control) {
     while (control && control->Parent()) control = control->Parent();
     return dynamic_cast<TCustomForm*>(control);
@@ -56,11 +85,7 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
     FParentFont = false;
     FWidth = 320;
     FHeight = 240;
-    HDC screen = GetDC(nullptr);
-    if (screen) {
-        FPixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-    }
+    // Sizes given while the layout is read are at 96 pixels per inch; EndLayout scales them.
     BeginLoading();
 }
 
@@ -78,7 +103,90 @@ void TCustomForm::EndLayout() {
         if (Components(i)->IsLoading()) Components(i)->EndLoading();
     EndLoading();
     HandleNeeded();
+    // Before the create event, so that a restored place is in the pixels of this scale.
+    ScaleForPPI(WindowPixelsPerInch(FHandle));
     DoCreate();
+}
+
+void TCustomForm::MeasureFrame(int& width, int& height) {
+    if (FHandle) {
+        RECT window, client;
+        GetWindowRect(FHandle, &window);
+        GetClientRect(FHandle, &client);
+        width = (window.right - window.left) - client.right;
+        height = (window.bottom - window.top) - client.bottom;
+        return;
+    }
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, FrameStyle(), FMenu != nullptr, FrameExStyle());
+    width = (frame.right - frame.left) + 2 * FBorderWidth;
+    height = (frame.bottom - frame.top) + 2 * FBorderWidth;
+}
+
+void TCustomForm::ChangeScale(int M, int D) {
+    // The window's own size follows from its client size; its place stays.
+    FBorderWidth = MulDiv(FBorderWidth, M, D);
+    if (FHandle)
+        SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (TControl* control : std::vector<TControl*>(FControls)) control->ChangeScale(M, D);
+}
+
+void TCustomForm::ScaleForPPI(int ppi) {
+    const int M = ppi, D = FPixelsPerInch;
+    if (M <= 0 || D <= 0 || M == D) return;
+    int oldFrameWidth = 0, oldFrameHeight = 0;
+    MeasureFrame(oldFrameWidth, oldFrameHeight);
+    int layoutWidth = 0, layoutHeight = 0;
+    LayoutClientSize(layoutWidth, layoutHeight);
+    // The size limits are the layout's plus the frame, and the frame does not grow with the
+    // layout: they are set anew from the scaled layout once the frame at this scale is known.
+    const TSizeConstraints limits = FConstraints;
+    FConstraints = TSizeConstraints{};
+    ++FScalingDepth;
+    try {
+        ChangeScale(M, D);
+        FWantedClientWidth = MulDiv(layoutWidth, M, D) + 2 * FBorderWidth;
+        FWantedClientHeight = MulDiv(layoutHeight, M, D) + 2 * FBorderWidth;
+        if (FHandle) ApplyClientSize();
+        ScaleFonts(M, D);
+        FPixelsPerInch = M;
+    } catch (...) {
+        --FScalingDepth;
+        FConstraints = limits;
+        throw;
+    }
+    --FScalingDepth;
+    int frameWidth = 0, frameHeight = 0;
+    MeasureFrame(frameWidth, frameHeight);
+    auto scaled = [&](int limit, int oldFrame, int frame) {
+        return limit > 0 ? MulDiv(limit - oldFrame, M, D) + frame : 0;
+    };
+    FConstraints.MinWidth = scaled(limits.MinWidth, oldFrameWidth, frameWidth);
+    FConstraints.MaxWidth = scaled(limits.MaxWidth, oldFrameWidth, frameWidth);
+    FConstraints.MinHeight = scaled(limits.MinHeight, oldFrameHeight, frameHeight);
+    FConstraints.MaxHeight = scaled(limits.MaxHeight, oldFrameHeight, frameHeight);
+    if (FHandle) {
+        RECT rect;
+        GetWindowRect(FHandle, &rect);
+        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+        if (ConstrainedWidth(width) != width || ConstrainedHeight(height) != height)
+            SetWindowPos(FHandle, nullptr, 0, 0, ConstrainedWidth(width), ConstrainedHeight(height),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RealignScaled();
+    ScaleChanged(M, D);
+}
+
+void TCustomForm::UseIconsFor(int ppi) {
+    if (!FHandle || !Scales().GetSystemMetricsForDpi) return;
+    const auto metric = [&](int index) { return Scales().GetSystemMetricsForDpi(index, static_cast<UINT>(ppi)); };
+    // The window lets go of the icons it shows before they are freed.
+    IconHandle small = ProgramIcon(metric(SM_CXSMICON)), large = ProgramIcon(metric(SM_CXICON));
+    if (small) SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    if (large) SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large.Get()));
+    FSmallIcon = std::move(small);
+    FLargeIcon = std::move(large);
 }
 
 void TCustomForm::DoCreate() {
@@ -536,6 +644,16 @@ void TCustomForm::WndProc(TMessage& message) {
                 }
             }
             break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the system suggests the window's new rectangle.
+            const RECT suggested = *reinterpret_cast<const RECT*>(message.LParam);
+            ScaleForPPI(HIWORD(message.WParam));
+            SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                         suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            UseIconsFor(FPixelsPerInch);
+            message.Result = 0;
+            return;
+        }
         case CM_RELEASE:
             delete this;
             return;

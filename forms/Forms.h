@@ -51,9 +51,13 @@ public:
     // Normal, minimized or maximized: the shown window's state, or the one it will show in.
     TWindowState WindowState() const;
     void SetWindowState(TWindowState state);
-    // The logical pixels per inch the form's sizes are meant for: the screen's unless set.
+    // The pixels per inch the form's sizes are in: 96 while its layout is read, then its
+    // monitor's, to which the form is scaled when it is made and when it moves to another scale.
     int PixelsPerInch() const { return FPixelsPerInch; }
     void SetPixelsPerInch(int value) { FPixelsPerInch = value; }
+    // Scales the form and every control on it to ppi, as laid out at PixelsPerInch: bounds,
+    // anchored and aligned places, fonts, border widths, size limits and the client size.
+    void ScaleForPPI(int ppi);
     // Kept for the form's settings; this layer places a form without looking at it.
     TDefaultMonitor DefaultMonitor() const { return FDefaultMonitor; }
     void SetDefaultMonitor(TDefaultMonitor value) { FDefaultMonitor = value; }
@@ -117,12 +121,18 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
     void ApplyBounds(int left, int top, int width, int height) override;
     void LayoutClientSize(int& width, int& height) override;
+    void ChangeScale(int M, int D) override;
+    // After the form was scaled from D to M pixels per inch: what a form draws at a size of its own.
+    virtual void ScaleChanged(int M, int D) {
+        (void)M;
+        (void)D;
+    }
 
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
     TPosition FPosition = poDesigned;
     TFormBorderStyle FBorderStyle = bsSizeable;
     TWindowState FWindowState = wsNormal;
-    int FPixelsPerInch = 96;
+    int FPixelsPerInch = kDesignPixelsPerInch;
     TDefaultMonitor FDefaultMonitor = dmActiveForm;
     TSizeConstraints FConstraints;
     TMainMenu* FMenu = nullptr;
@@ -148,13 +158,23 @@ private:
     int ConstrainedHeight(int height) const;
     DWORD FrameStyle() const;
     DWORD FrameExStyle() const;
+    // The window's size less its layout area (frame, menu bar, border band) in each direction.
+    void MeasureFrame(int& width, int& height);
+    // The title bar's and task switcher's icons drawn for ppi.
+    void UseIconsFor(int ppi);
 
     // The control that last had the focus (and got its enter event).
     TWinControl* FFocusedControl = nullptr;
     // Client size asked for before the window exists; 0 when none.
     int FWantedClientWidth = 0, FWantedClientHeight = 0;
     bool FShownOnce = false;
+    // Icons for a scale other than the system's, once the form has moved to one.
+    IconHandle FSmallIcon, FLargeIcon;
 };
+
+// The pixels per inch of the monitor a window is on (the system's where monitors have no scale
+// of their own, 96 for a program that is not aware of scales).
+int WindowPixelsPerInch(HWND window);
 
 // The form a control lies on (the control itself for a form); nullptr when none.
 TCustomForm* GetParentForm(TControl* control);

@@ -21,6 +21,58 @@ int ScreenPixelsPerInch() {
     return pixels;
 }
 
+namespace {
+
+// One channel (shift 0, 8, 16, 24) of a pixel.
+inline float Channel(uint32_t pixel, int shift) { return static_cast<float>((pixel >> shift) & 0xFF); }
+
+inline uint32_t PackChannel(float value, int shift) {
+    return static_cast<uint32_t>(std::clamp(value + 0.5f, 0.0f, 255.0f)) << shift;
+}
+
+}  // namespace
+
+std::vector<uint32_t> ResamplePixels(const std::vector<uint32_t>& pixels, int width, int height, int newWidth,
+                                     int newHeight) {
+    if (width <= 0 || height <= 0 || newWidth <= 0 || newHeight <= 0 ||
+        pixels.size() != static_cast<size_t>(width) * height)
+        throw Exception(L"The picture's pixels do not match its size");
+    std::vector<uint32_t> result(static_cast<size_t>(newWidth) * newHeight);
+    const float scaleX = static_cast<float>(width) / newWidth, scaleY = static_cast<float>(height) / newHeight;
+    for (int y = 0; y < newHeight; ++y)
+        for (int x = 0; x < newWidth; ++x) {
+            float sum[4] = {0, 0, 0, 0}, weight = 0;
+            auto add = [&](int sx, int sy, float w) {
+                const uint32_t p = pixels[static_cast<size_t>(sy) * width + sx];
+                for (int c = 0; c < 4; ++c) sum[c] += w * Channel(p, 8 * c);
+                weight += w;
+            };
+            if (scaleX <= 1.0f && scaleY <= 1.0f) {
+                // Growing: between the four nearest source pixels.
+                const float fx = std::clamp((x + 0.5f) * scaleX - 0.5f, 0.0f, static_cast<float>(width - 1));
+                const float fy = std::clamp((y + 0.5f) * scaleY - 0.5f, 0.0f, static_cast<float>(height - 1));
+                const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
+                const int x1 = std::min(x0 + 1, width - 1), y1 = std::min(y0 + 1, height - 1);
+                const float ax = fx - x0, ay = fy - y0;
+                add(x0, y0, (1 - ax) * (1 - ay));
+                add(x1, y0, ax * (1 - ay));
+                add(x0, y1, (1 - ax) * ay);
+                add(x1, y1, ax * ay);
+            } else {
+                // Shrinking: the average of the source pixels the new one covers.
+                const int x0 = static_cast<int>(x * scaleX), y0 = static_cast<int>(y * scaleY);
+                const int x1 = std::max(x0 + 1, std::min(width, static_cast<int>((x + 1) * scaleX + 0.999f)));
+                const int y1 = std::max(y0 + 1, std::min(height, static_cast<int>((y + 1) * scaleY + 0.999f)));
+                for (int sy = y0; sy < y1; ++sy)
+                    for (int sx = x0; sx < x1; ++sx) add(sx, sy, 1.0f);
+            }
+            uint32_t out = 0;
+            for (int c = 0; c < 4; ++c) out |= PackChannel(sum[c] / weight, 8 * c);
+            result[static_cast<size_t>(y) * newWidth + x] = out;
+        }
+    return result;
+}
+
 GdiObject<HBITMAP> CreatePixelBitmap(int width, int height, uint32_t*& pixels) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -46,6 +98,7 @@ void TFont::Assign(const TPersistent& source) {
     if (font == this) return;
     bool shapeChanged = FName != font->FName || FHeight != font->FHeight || FStyle != font->FStyle;
     bool colorChanged = FColor != font->FColor;
+    FPixelsPerInch = font->FPixelsPerInch;
     if (!shapeChanged && !colorChanged) return;
     FName = font->FName;
     FHeight = font->FHeight;
@@ -83,9 +136,9 @@ void TFont::SetStyle(TFontStyles style) {
     Changed();
 }
 
-int TFont::Size() const { return -MulDiv(FHeight, 72, ScreenPixelsPerInch()); }
+int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
 
-void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72)); }
 
 HFONT TFont::Handle() const {
     if (!FHandle) {
@@ -152,6 +205,7 @@ void TBitmap::SetPixels(int width, int height, const std::vector<uint32_t>& pixe
     GdiObject<HBITMAP> bitmap = CreatePixelBitmap(width, height, bits);
     if (!bitmap) throw Exception(Format(L"Cannot make a picture of %d x %d pixels", width, height));
     std::copy(pixels.begin(), pixels.end(), bits);
+    FPixels = pixels;
     FHandle = std::move(bitmap);
     FWidth = width;
     FHeight = height;

@@ -35,6 +35,15 @@ COLORREF ColorToRGB(TColor color);
 // The screen's logical pixels per inch, which turn a font's points into pixels.
 int ScreenPixelsPerInch();
 
+// The pixels per inch a form's layout is designed at: its sizes are scaled from there.
+constexpr int kDesignPixelsPerInch = 96;
+
+// A picture of width x height pixels (0xAARRGGBB, rows from the top) at another size, smoothly:
+// each new pixel blends the source pixels it covers when shrinking and its nearest four when
+// growing, so no pixel is simply repeated.
+std::vector<uint32_t> ResamplePixels(const std::vector<uint32_t>& pixels, int width, int height, int newWidth,
+                                     int newHeight);
+
 // A bitmap of width x height 32-bit pixels (0xAARRGGBB), rows from the top, whose
 // memory pixels points to; no handle (and pixels nullptr) when the system makes none.
 GdiObject<HBITMAP> CreatePixelBitmap(int width, int height, uint32_t*& pixels);
@@ -52,9 +61,12 @@ public:
     void SetName(const std::wstring& name);
     int Height() const { return FHeight; }
     void SetHeight(int height);
-    // The height in points at the screen's pixels per inch.
+    // The height in points at the font's pixels per inch.
     int Size() const;
     void SetSize(int points);
+    // The pixels per inch that turn points into pixels: the form's, which a scaled form sets.
+    int PixelsPerInch() const { return FPixelsPerInch; }
+    void SetPixelsPerInch(int value) { FPixelsPerInch = value; }
     TColor Color() const { return FColor; }
     void SetColor(TColor color);
     TFontStyles Style() const { return FStyle; }
@@ -72,6 +84,7 @@ private:
     int FHeight = -11;
     TColor FColor = clWindowText;
     TFontStyles FStyle = 0;
+    int FPixelsPerInch = kDesignPixelsPerInch;
     mutable GdiObject<HFONT> FHandle;
 };
 
@@ -98,6 +111,8 @@ public:
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     bool Empty() const { return !FHandle; }
+    // The pixels as given (0x00RRGGBB, rows from the top).
+    const std::vector<uint32_t>& Pixels() const { return FPixels; }
     HBITMAP Handle() const { return FHandle.Get(); }
     // Draws the picture at its own size with its top-left corner at x, y.
     void Draw(HDC dc, int x, int y) const;
@@ -106,6 +121,7 @@ public:
 
 private:
     int FWidth = 0, FHeight = 0;
+    std::vector<uint32_t> FPixels;
     GdiObject<HBITMAP> FHandle;
 };
 

@@ -448,6 +448,11 @@ void TListBox::SetItemHeight(int height) {
     Invalidate();
 }
 
+void TListBox::ChangeScale(int M, int D) {
+    TWinControl::ChangeScale(M, D);
+    SetItemHeight(MulDiv(FItemHeight, M, D));
+}
+
 int TListBox::ItemIndex() {
     if (!FHandle) return FSavedItemIndex;
     return static_cast<int>(SendMessageW(FHandle, LB_GETCURSEL, 0, 0));
@@ -564,6 +569,21 @@ int TCustomComboBox::WindowHeight(int height) {
     return height + FDropDownCount * FItemHeight + 2;
 }
 
+void TCustomComboBox::ChangeScale(int M, int D) {
+    TWinControl::ChangeScale(M, D);
+    SetItemHeight(MulDiv(FItemHeight, M, D));
+}
+
+void TCustomComboBox::FollowWindowHeight() {
+    // A drop-down box's window is as high as the system makes its field for the font,
+    // whatever height was asked; the bounds follow, so that what stands beside it matches.
+    if (!FHandle || FStyle == csSimple) return;
+    RECT rect;
+    if (!GetWindowRect(FHandle, &rect) || rect.bottom - rect.top == FHeight) return;
+    FHeight = rect.bottom - rect.top;
+    BoundsChanged();
+}
+
 void TCustomComboBox::InitializeWnd() {
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
@@ -581,6 +601,7 @@ void TCustomComboBox::InitializeWnd() {
     // A text edited after the row was chosen stays as it was.
     if (TWinControl::Text() != FText) SetWindowTextW(FHandle, FText.c_str());
     FSavedItemIndex = -1;
+    FollowWindowHeight();
 }
 
 void TCustomComboBox::DestroyWnd() {
@@ -722,6 +743,10 @@ void TCustomComboBox::MeasureItem(int, int& height) { height = FItemHeight; }
 
 void TCustomComboBox::WndProc(TMessage& message) {
     switch (message.Msg) {
+        case WM_SIZE:
+            DefaultHandler(message);
+            FollowWindowHeight();
+            return;
         case CN_BASE + WM_COMMAND:
             switch (HIWORD(message.WParam)) {
                 case CBN_EDITCHANGE:

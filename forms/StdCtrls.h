@@ -81,6 +81,7 @@ protected:
     void InitializeWnd() override;
     void DestroyWnd() override;
     void WndProc(TMessage& message) override;
+    void ChangeScale(int M, int D) override;
     virtual void DrawItem(int index, const RECT& rect, TOwnerDrawState state);
     friend class TListBoxStrings;
 
@@ -141,6 +142,9 @@ protected:
     void DestroyWnd() override;
     void WndProc(TMessage& message) override;
     int WindowHeight(int height) override;
+    void ChangeScale(int M, int D) override;
+    // Takes the height the system gave the window (a drop-down box's field follows its font).
+    void FollowWindowHeight();
     // Messages of the edit field (csDropDown), bound to this box: key down, typed
     // characters (OnKeyPress) and the context menu, then EditDefaultHandler.
     virtual void EditWndProc(TMessage& message);

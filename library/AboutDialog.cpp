@@ -260,6 +260,25 @@ void TfrmAbout::FormCreate(TObject*) {
     // First, so that the dialog works without hidden panels should their form fail.
     CurrentPanel = AboutPanel;
     EasterEggsForm = new TEasterEggsForm(nullptr);
+    // Its panels show inside this dialog: at the dialog's scale, whichever monitor the holder is on.
+    EasterEggsForm->ScaleForPPI(PixelsPerInch());
+}
+
+void TfrmAbout::ScaleChanged(int M, int D) {
+    TForm::ScaleChanged(M, D);
+    PlaceVersion();
+    if (!EasterEggsForm) return;
+    // The panels on the holder's pages scale with it; a panel taken off the dialog (AboutPanel
+    // while a hidden panel shows, or a hidden panel shown before) is on neither form.
+    EasterEggsForm->ScaleForPPI(M);
+    if (!AboutPanel->Parent()) AboutPanel->ScaleBy(M, D);
+    for (TPanel* panel : {EasterEggsForm->ZembroPanel, EasterEggsForm->QxvPanel, EasterEggsForm->YarnokPanel})
+        if (panel && !panel->Parent()) panel->ScaleBy(M, D);
+}
+
+void TfrmAbout::PlaceVersion() {
+    Version->SetLeft(ProductName->Left() + ProductName->Width() + MulDiv(8, PixelsPerInch(), kDesignPixelsPerInch));
+    Version->SetTop(ProductName->Top() + ProductName->Height() - Version->Height());
 }
 
 void TfrmAbout::FormDestroy(TObject*) {
@@ -287,9 +306,7 @@ void TfrmAbout::FillIn(const std::wstring& Title, const VS_FIXEDFILEINFO& FixedI
     Version->SetCaption(L"Version " + std::to_wstring(HIWORD(FixedInfo.dwFileVersionMS)) + L"." +
                         std::to_wstring(LOWORD(FixedInfo.dwFileVersionMS)) + L"  Build " +
                         std::to_wstring(LOWORD(FixedInfo.dwFileVersionLS)));
-    // Beside the title, their bottoms on one line.
-    Version->SetLeft(ProductName->Left() + ProductName->Width() + 8);
-    Version->SetTop(ProductName->Top() + ProductName->Height() - Version->Height());
+    PlaceVersion();
 
     UrlAppName = LowerCase(Without(Trim(Without(Title, L' ')), L'\''));
     lblEmail->SetCaption(std::wstring(kMailbox) + L"+" + UrlAppName + L"@" + kMailDomain);

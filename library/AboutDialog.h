@@ -66,8 +66,14 @@ public:
     // The panel that HostPanel shows: AboutPanel or a hidden panel.
     forms::TPanel* CurrentPanel = nullptr;
 
+protected:
+    // The version stays beside the title; the hidden panels, wherever they are, take the scale too.
+    void ScaleChanged(int M, int D) override;
+
 private:
     void CreateLayout();
+    // Version: beside the title, their bottoms on one line.
+    void PlaceVersion();
     void ShowEasterEgg();
     void ShowPanel(forms::TPanel* panel);
 };

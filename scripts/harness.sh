@@ -205,7 +205,8 @@ kamdrop_tested_how() {
 }
 
 kamdrop_has_target() {
-  ninja -C "$KAMDROP_BUILD" -t targets all 2>/dev/null | grep -q "^$1: "
+  # Not grep -q: it would leave the listing early and, under pipefail, fail the pipe by SIGPIPE.
+  ninja -C "$KAMDROP_BUILD" -t targets all 2>/dev/null | grep "^$1: " >/dev/null
 }
 
 # A private X server on the first free display; sets DISPLAY.
@@ -269,6 +270,18 @@ kamdrop_use_prefix() {
   kamdrop_run wineserver -w
   kamdrop_install_bitmap_fonts
   touch "$ready"
+}
+
+# The screen's pixels per inch in the current prefix (96 is 100 %, 144 is 150 %), as the display
+# settings keep it: programs started from now on see it. With the prefix's server running, so that
+# the value is there at once.
+kamdrop_set_dpi() {  # pixels per inch
+  case "$1" in
+    '' | *[!0-9]*) kamdrop_fail "a display scale is given in pixels per inch (96, 120, 144, 192), not '$1'" ;;
+  esac
+  [ "$1" -ge 48 ] && [ "$1" -le 480 ] || kamdrop_fail "pixels per inch from 48 to 480, not $1"
+  kamdrop_run "$KAMDROP_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    >"$KAMDROP_TMP/dpi.log" 2>&1 || { cat "$KAMDROP_TMP/dpi.log" >&2; kamdrop_fail "could not set the display scale"; }
 }
 
 # A Linux path as Wine's Z: drive shows it.

@@ -3,10 +3,13 @@
 # under Wine with its own prefix in the build tree; on a machine that runs no 32-bit code, the
 # 64-bit program from build/x64.
 # With a DISPLAY the program runs in the foreground until it is closed. Without one it runs on a
-# private X server: once its window is up, a screenshot is saved to build/screenshots/ (the path
-# is printed), the program is closed and everything started is stopped again.
+# private X server with no window manager, in a prefix of its own in which Wine draws the windows'
+# frames itself: once its window is up, a screenshot of it and one of its About dialog are saved to
+# build/screenshots/ (the paths are printed), the program is closed and everything started is
+# stopped again.
 #   KAMDROP_ARCH        x86 or x64: that program, whether or not the other would run
 #   KAMDROP_BUILD_DIR   another build directory than build/
+#   KAMDROP_DPI         the screen's pixels per inch: 96 (100 %, the default), 120, 144, 192...
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
@@ -30,41 +33,71 @@ kamdrop_run cmake --build "$KAMDROP_BUILD" --target Kamdrop </dev/null || kamdro
 exe=$KAMDROP_BUILD/app/Kamdrop.exe
 [ -f "$exe" ] || kamdrop_fail "the build made no $exe"
 
+dpi=${KAMDROP_DPI:-96}
 if [ -n "${DISPLAY:-}" ]; then
   # A window manager is expected here, so window management stays on.
   kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix-run" managed
+  kamdrop_set_dpi "$dpi"
   status=0
   kamdrop_run "$KAMDROP_WINE" "$exe" || status=$?
   exit "$status"
 fi
 
 kamdrop_start_xvfb
-kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix-run" managed
+# The private X server has no window manager: unmanaged, Wine draws the title bar and frame as a
+# user sees them (a managed window would show none).
+kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix-shot" unmanaged
 kamdrop_start_wineserver
+kamdrop_set_dpi "$dpi"
 "$KAMDROP_WINE" "$exe" </dev/null >"$KAMDROP_TMP/kamdrop.log" 2>&1 &
 app=$!
 
-# The main window: a viewable X window named "Kamdrop".
-visible_window() {
+# A viewable X window with this name.
+visible_window() {  # name
   local id
-  for id in $(xwininfo -root -tree 2>/dev/null | awk '$2 == "\"Kamdrop\":" { print $1 }'); do
+  for id in $(xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" '$2 == name { print $1 }'); do
     xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && { echo "$id"; return 0; }
   done
   return 1
 }
-window=""
-for ((tries = 0; tries < 200; tries++)); do
-  window=$(visible_window) && break
-  kill -0 "$app" 2>/dev/null || { cat "$KAMDROP_TMP/kamdrop.log" >&2; kamdrop_fail "Kamdrop ended before showing its window"; }
+wait_for_window() {  # name
+  local tries
+  for ((tries = 0; tries < 200; tries++)); do
+    visible_window "$1" && return 0
+    kill -0 "$app" 2>/dev/null || { cat "$KAMDROP_TMP/kamdrop.log" >&2; kamdrop_fail "Kamdrop ended before showing '$1'"; }
+    sleep 0.1
+  done
+  cat "$KAMDROP_TMP/kamdrop.log" >&2
+  kamdrop_fail "no window '$1' after 20 s"
+}
+mkdir -p "$KAMDROP_BUILD/screenshots"
+stamp=$(date +%Y%m%d-%H%M%S)
+screenshot() {  # name
+  local shot=$KAMDROP_BUILD/screenshots/$1-$stamp.png
+  xwd -root -silent | convert xwd:- "png:$shot"
+  echo "$shot"
+}
+
+window=$(wait_for_window Kamdrop)
+sleep 1  # let it paint
+screenshot Kamdrop
+
+# Info > About from the keyboard, as a user would open it; the dialog fades in within 0.3 s.
+xdotool windowfocus --sync "$window" key --delay 200 alt+i a >/dev/null 2>&1 ||
+  kamdrop_say "could not type into the window to open About"
+about=""
+for ((tries = 0; tries < 100; tries++)); do
+  about=$(visible_window About) && break
   sleep 0.1
 done
-[ -n "$window" ] || { cat "$KAMDROP_TMP/kamdrop.log" >&2; kamdrop_fail "no Kamdrop window after 20 s"; }
-sleep 1  # let it paint
-
-mkdir -p "$KAMDROP_BUILD/screenshots"
-shot=$KAMDROP_BUILD/screenshots/Kamdrop-$(date +%Y%m%d-%H%M%S).png
-xwd -root -silent | convert xwd:- "png:$shot"
-echo "$shot"
+if [ -n "$about" ]; then
+  sleep 1
+  screenshot Kamdrop-About
+  xdotool windowfocus --sync "$about" key Return >/dev/null 2>&1 || true
+  sleep 1
+else
+  kamdrop_say "the About dialog did not show: no screenshot of it"
+fi
 
 # Closed the way a user would (WM_CLOSE), so the program saves its settings as usual.
 "$KAMDROP_WINE" taskkill /im Kamdrop.exe >/dev/null 2>&1 || true

@@ -7,14 +7,15 @@ export DEBIAN_FRONTEND=noninteractive
 
 # Cross compilers and resource compilers for both word sizes, Wine's 32-bit and 64-bit loaders
 # with the real "MS Sans Serif" (wine32 installs also where it cannot run), a headless X server,
-# the build tools, GoogleTest's source, apt-get source (dpkg-dev), the screenshot tools, LLVM's
+# the build tools, GoogleTest's source, apt-get source (dpkg-dev), the screenshot tools and the
+# X key presser that opens About for run.sh's screenshot, LLVM's
 # linker and import-library tool (the window program's link), the build machine's own compiler (the
 # check that reads the built programs) and zip (release archives).
 PACKAGES="
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine
-  xvfb xauth x11-apps x11-utils imagemagick
+  xvfb xauth x11-apps x11-utils imagemagick xdotool
   cmake ninja-build googletest dpkg-dev
   g++ llvm-14 lld-14 zip
 "

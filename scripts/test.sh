@@ -78,6 +78,8 @@ for i in "${!runnable[@]}"; do
   rm -f "$KAMDROP_BUILD/tested"
   kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix" unmanaged
   kamdrop_start_wineserver
+  # At 100 %: a test that changes the scale sets it back, and so does this should one have died meanwhile.
+  kamdrop_set_dpi 96
   kamdrop_start_desktop_keeper
   arch_status=0
   kamdrop_run ctest --test-dir "$KAMDROP_BUILD" --output-on-failure --no-tests=error "$@" || arch_status=$?

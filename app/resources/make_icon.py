@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Draws Kamdrop's icon and writes Kamdrop.ico (16x16 and 32x32, 32-bit with alpha).
+"""Draws Kamdrop's icon and writes Kamdrop.ico (16 to 64 pixels square, 32-bit with alpha).
 
 The picture: a memory card with a downward arrow, for taking the photos off the card.
-Shapes are given in a unit square and sampled 8 x 8 times per pixel, so both sizes come
-out smooth from the same description. Run it from anywhere; it writes beside itself.
+Shapes are given in a unit square and sampled 8 x 8 times per pixel, so every size comes
+out smooth from the same description: the small and large icon at every display scale up to 200 %
+(16 and 32 at 100 %, 20 and 40 at 125 %, 24 and 48 at 150 %, 32 and 64 at 200 %). Run it from
+anywhere; it writes beside itself.
 """
 import os
 import struct
@@ -115,4 +117,4 @@ def write_ico(path, sizes):
 
 
 if __name__ == "__main__":
-    write_ico(os.path.join(os.path.dirname(os.path.abspath(__file__)), "Kamdrop.ico"), [16, 32])
+    write_ico(os.path.join(os.path.dirname(os.path.abspath(__file__)), "Kamdrop.ico"), [16, 20, 24, 32, 40, 48, 64])

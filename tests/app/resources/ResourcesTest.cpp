@@ -1,5 +1,6 @@
 // The program's resources as they come out of an executable that links them: the version record
-// the About dialog reads, the icon in both sizes, and the manifest that selects common controls 6.
+// the About dialog reads, the icon in the sizes of every display scale, and the manifest that selects
+// common controls 6 and awareness of each monitor's scale.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -50,14 +51,15 @@ TEST(KamdropResources, VersionRecordCarriesTheProgramsNumbersAndNames) {
     }
 }
 
-// The icon group must hold an image of exactly each size, not one the system would stretch.
-TEST(KamdropResources, MainIconHoldsSixteenAndThirtyTwoPixelImages) {
+// The icon group must hold an image of exactly each size, not one the system would stretch: the
+// small and large icon at 100, 125, 150 and 200 %.
+TEST(KamdropResources, MainIconHoldsAnImageForEverySizeTheSystemAsksFor) {
     HMODULE self = GetModuleHandleW(nullptr);
     HRSRC group = FindResourceW(self, MAKEINTRESOURCEW(MAINICON), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_NE(group, nullptr);
     auto* directory = static_cast<BYTE*>(LockResource(LoadResource(self, group)));
     ASSERT_NE(directory, nullptr);
-    for (int size : {16, 32}) {
+    for (int size : {16, 20, 24, 32, 40, 48, 64}) {
         SCOPED_TRACE(size);
         const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
         ASSERT_GT(id, 0);
@@ -91,6 +93,22 @@ TEST(KamdropResources, ManifestRedirectsCommonControlsToVersionSix) {
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     }
     EXPECT_NE(lower.find(L"common-controls"), std::wstring::npos) << testing::PrintToString(lower);
+}
+
+// Per-monitor awareness (version 2) where the system knows it: windows are drawn at each
+// monitor's own scale instead of being stretched.
+TEST(KamdropResources, ManifestMakesTheProgramAwareOfEachMonitorsScale) {
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    ASSERT_NE(user, nullptr);
+    using GetContext = HANDLE(WINAPI*)();
+    using SameContexts = BOOL(WINAPI*)(HANDLE, HANDLE);
+    auto getContext = reinterpret_cast<GetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    auto same = reinterpret_cast<SameContexts>(
+        reinterpret_cast<void*>(GetProcAddress(user, "AreDpiAwarenessContextsEqual")));
+    if (!getContext || !same) GTEST_SKIP() << "this system knows no per-monitor awareness";
+    EXPECT_TRUE(same(getContext(), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))  // PER_MONITOR_AWARE_V2
+        << "awareness context " << getContext();
 }
 
 }  // namespace
