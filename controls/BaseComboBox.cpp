@@ -229,6 +229,8 @@ void TOvcBaseComboBox::InitializeWnd() {
     // The rows came back at the common height; the separator row is taller.
     const int m = MRUCount();
     if (m > 0 && Items().Count() >= m) SendMessageW(FHandle, CB_SETITEMHEIGHT, m - 1, FItemHeight + 3);
+    // A check posted to the window this one replaces went with it.
+    PostMessageW(FHandle, OM_POSITIONLABEL, 0, 0);
 }
 
 void TOvcBaseComboBox::DestroyWnd() {

@@ -27,6 +27,7 @@ constexpr UINT WM_DPICHANGED = 0x02E0;
 // Calls of systems that know each monitor's scale, found at run time (older systems lack them).
 struct ScaleFunctions {
     UINT(WINAPI* GetDpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* AdjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
     int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
 };
 
@@ -38,6 +39,8 @@ const ScaleFunctions& Scales() {
                 reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
             found.GetSystemMetricsForDpi = reinterpret_cast<decltype(found.GetSystemMetricsForDpi)>(
                 reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+            found.AdjustWindowRectExForDpi = reinterpret_cast<decltype(found.AdjustWindowRectExForDpi)>(
+                reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
         }
         return found;
     }();
@@ -105,7 +108,18 @@ void TCustomForm::EndLayout() {
     HandleNeeded();
     // Before the create event, so that a restored place is in the pixels of this scale.
     ScaleForPPI(WindowPixelsPerInch(FHandle));
+    ApplyConstraints();
     DoCreate();
+}
+
+void TCustomForm::ApplyConstraints() {
+    if (!FHandle) return;
+    RECT rect;
+    GetWindowRect(FHandle, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (ConstrainedWidth(width) != width || ConstrainedHeight(height) != height)
+        SetWindowPos(FHandle, nullptr, 0, 0, ConstrainedWidth(width), ConstrainedHeight(height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TCustomForm::MeasureFrame(int& width, int& height) {
@@ -123,6 +137,15 @@ void TCustomForm::MeasureFrame(int& width, int& height) {
     height = (frame.bottom - frame.top) + 2 * FBorderWidth;
 }
 
+void TCustomForm::FrameAt(int ppi, int& width, int& height) {
+    RECT frame{0, 0, 0, 0};
+    if (!Scales().AdjustWindowRectExForDpi ||
+        !Scales().AdjustWindowRectExForDpi(&frame, FrameStyle(), FMenu != nullptr, FrameExStyle(), static_cast<UINT>(ppi)))
+        return MeasureFrame(width, height);
+    width = (frame.right - frame.left) + 2 * FBorderWidth;
+    height = (frame.bottom - frame.top) + 2 * FBorderWidth;
+}
+
 void TCustomForm::ChangeScale(int M, int D) {
     // The window's own size follows from its client size; its place stays.
     FBorderWidth = MulDiv(FBorderWidth, M, D);
@@ -135,12 +158,19 @@ void TCustomForm::ChangeScale(int M, int D) {
 void TCustomForm::ScaleForPPI(int ppi) {
     const int M = ppi, D = FPixelsPerInch;
     if (M <= 0 || D <= 0 || M == D) return;
-    int oldFrameWidth = 0, oldFrameHeight = 0;
-    MeasureFrame(oldFrameWidth, oldFrameHeight);
+    if (!FLayoutLimitsPPI) {
+        // The limits as laid out: outer sizes at D, whose frame was the one at D.
+        int frameWidth = 0, frameHeight = 0;
+        FrameAt(D, frameWidth, frameHeight);
+        auto inner = [](int limit, int frame) { return limit > 0 ? std::max(1, limit - frame) : 0; };
+        FLayoutLimits = TSizeConstraints{inner(FConstraints.MinWidth, frameWidth), inner(FConstraints.MinHeight, frameHeight),
+                                         inner(FConstraints.MaxWidth, frameWidth), inner(FConstraints.MaxHeight, frameHeight)};
+        FLayoutLimitsPPI = D;
+    }
     int layoutWidth = 0, layoutHeight = 0;
     LayoutClientSize(layoutWidth, layoutHeight);
     // The size limits are the layout's plus the frame, and the frame does not grow with the
-    // layout: they are set anew from the scaled layout once the frame at this scale is known.
+    // layout: they are set anew from the layout's once the frame at this scale is known.
     const TSizeConstraints limits = FConstraints;
     FConstraints = TSizeConstraints{};
     ++FScalingDepth;
@@ -159,21 +189,12 @@ void TCustomForm::ScaleForPPI(int ppi) {
     --FScalingDepth;
     int frameWidth = 0, frameHeight = 0;
     MeasureFrame(frameWidth, frameHeight);
-    auto scaled = [&](int limit, int oldFrame, int frame) {
-        return limit > 0 ? MulDiv(limit - oldFrame, M, D) + frame : 0;
-    };
-    FConstraints.MinWidth = scaled(limits.MinWidth, oldFrameWidth, frameWidth);
-    FConstraints.MaxWidth = scaled(limits.MaxWidth, oldFrameWidth, frameWidth);
-    FConstraints.MinHeight = scaled(limits.MinHeight, oldFrameHeight, frameHeight);
-    FConstraints.MaxHeight = scaled(limits.MaxHeight, oldFrameHeight, frameHeight);
-    if (FHandle) {
-        RECT rect;
-        GetWindowRect(FHandle, &rect);
-        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        if (ConstrainedWidth(width) != width || ConstrainedHeight(height) != height)
-            SetWindowPos(FHandle, nullptr, 0, 0, ConstrainedWidth(width), ConstrainedHeight(height),
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    auto scaled = [&](int limit, int frame) { return limit > 0 ? MulDiv(limit, M, FLayoutLimitsPPI) + frame : 0; };
+    FConstraints.MinWidth = scaled(FLayoutLimits.MinWidth, frameWidth);
+    FConstraints.MaxWidth = scaled(FLayoutLimits.MaxWidth, frameWidth);
+    FConstraints.MinHeight = scaled(FLayoutLimits.MinHeight, frameHeight);
+    FConstraints.MaxHeight = scaled(FLayoutLimits.MaxHeight, frameHeight);
+    ApplyConstraints();
     RealignScaled();
     ScaleChanged(M, D);
 }
@@ -308,15 +329,11 @@ void TCustomForm::InitializeWnd() {
         FMenu->SetWindow(FHandle);
     }
     if (FWantedClientWidth > 0 || FWantedClientHeight > 0) ApplyClientSize();
+    // The size limits hold from the start, whatever client size was asked for; a layout still
+    // being read takes them once it is scaled (they are meant with the frame at its scale).
+    if (!IsLoading()) ApplyConstraints();
     RECT rect;
     GetWindowRect(FHandle, &rect);
-    // The size limits hold from the start, whatever client size was asked for.
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    int limitedWidth = ConstrainedWidth(width), limitedHeight = ConstrainedHeight(height);
-    if (limitedWidth != width || limitedHeight != height) {
-        SetWindowPos(FHandle, nullptr, 0, 0, limitedWidth, limitedHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        GetWindowRect(FHandle, &rect);
-    }
     FLeft = rect.left;
     FTop = rect.top;
     FWidth = rect.right - rect.left;

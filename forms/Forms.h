@@ -160,6 +160,10 @@ private:
     DWORD FrameExStyle() const;
     // The window's size less its layout area (frame, menu bar, border band) in each direction.
     void MeasureFrame(int& width, int& height);
+    // Brings the window within the size limits.
+    void ApplyConstraints();
+    // The frame (and border band) a window of this form has at ppi.
+    void FrameAt(int ppi, int& width, int& height);
     // The title bar's and task switcher's icons drawn for ppi.
     void UseIconsFor(int ppi);
 
@@ -170,6 +174,10 @@ private:
     bool FShownOnce = false;
     // Icons for a scale other than the system's, once the form has moved to one.
     IconHandle FSmallIcon, FLargeIcon;
+    // The size limits less the frame, at FLayoutLimitsPPI: taken once, so that no scale's rounding
+    // of the frame carries over to the next.
+    TSizeConstraints FLayoutLimits;
+    int FLayoutLimitsPPI = 0;
 };
 
 // The pixels per inch of the monitor a window is on (the system's where monitors have no scale

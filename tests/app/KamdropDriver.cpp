@@ -83,6 +83,9 @@ std::wstring HostPathToWindows(const std::string& path) {
 }
 
 KamdropDriver::KamdropDriver(const std::wstring& exePath, const std::wstring& workDirectory) {
+    // The program is aware of the screen's scale: a driver that is not would see its windows'
+    // places and sizes mapped to 96 pixels per inch.
+    SetProcessDPIAware();
     std::wstring copy = workDirectory + L"\\Kamdrop.exe";
     if (!CopyFileW(exePath.c_str(), copy.c_str(), FALSE)) throw std::runtime_error("cannot copy Kamdrop.exe");
     STARTUPINFOW startup{};

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ControlBounds.h"
 #include "DialogWatcher.h"
 #include "KamdropTestForm.h"
+#include "TextFit.h"
 #include "app/ResultMarks.h"
 #include "library/Hyperlink.h"
 
@@ -111,8 +113,11 @@ TEST(MainWindowTest, CaptionsAndButtonsStandBesideTheirFieldsAndTheLabelFieldFit
         EXPECT_EQ(c.caption->Control(), c.box);
         EXPECT_EQ(bounds(c.caption), c.captionBounds);
     }
-    EXPECT_EQ(bounds(form->OvcAttachedButtonSource), L"268,15,20,19");
-    EXPECT_EQ(bounds(form->OvcAttachedButtonTarget), L"268,55,20,19");
+    // As high as its box, whose field the system sizes for the font.
+    EXPECT_EQ(bounds(form->OvcAttachedButtonSource),
+              Format(L"268,15,20,%d", form->OvcHistoryComboBoxDirSource->Height()));
+    EXPECT_EQ(bounds(form->OvcAttachedButtonTarget),
+              Format(L"268,55,20,%d", form->OvcHistoryComboBoxDirTarget->Height()));
     EXPECT_EQ(form->OvcAttachedButtonSource->AttachedControl(), form->OvcHistoryComboBoxDirSource);
     EXPECT_EQ(form->OvcAttachedButtonTarget->AttachedControl(), form->OvcHistoryComboBoxDirTarget);
     EXPECT_EQ(form->OvcAttachedButtonSource->Caption(), L"...");
@@ -162,6 +167,117 @@ TEST(MainWindowTest, MarksAreAGreenCheckAndARedCross) {
     EXPECT_GT(crossRed, 4 * crossGreen);
     EXPECT_GT(checkPixels, 15u);
     EXPECT_GT(crossPixels, 15u);
+}
+
+// ---- At every display scale ----
+
+RECT ScreenRect(const TWinControl* control) {
+    RECT rect;
+    GetWindowRect(const_cast<TWinControl*>(control)->Handle(), &rect);
+    return rect;
+}
+
+// Each "..." button and caption stands where its box says, as the windows show them: the button
+// as high as the box, Separation pixels right of it; the caption OffsetY pixels below the box's top.
+void ExpectCompanionsBesideTheirBoxes(TTestKamdropForm* form) {
+    for (auto [button, box] : {std::pair{form->OvcAttachedButtonSource, form->OvcHistoryComboBoxDirSource},
+                               std::pair{form->OvcAttachedButtonTarget, form->OvcHistoryComboBoxDirTarget}}) {
+        SCOPED_TRACE(testing::PrintToString(button->Name()));
+        const RECT b = ScreenRect(button), c = ScreenRect(box);
+        EXPECT_EQ(b.top, c.top);
+        EXPECT_EQ(b.bottom, c.bottom);
+        EXPECT_EQ(b.left, c.right + button->Separation());
+        EXPECT_EQ(box->Height(), c.bottom - c.top) << "the box's bounds are its window's";
+    }
+    for (auto* box : {form->OvcHistoryComboBoxDirSource, form->OvcHistoryComboBoxDirTarget, form->OvcHistoryComboBoxLabel}) {
+        SCOPED_TRACE(testing::PrintToString(box->Name()));
+        const RECT caption = ScreenRect(box->AttachedLabel()), c = ScreenRect(box);
+        EXPECT_EQ(caption.left, c.left + box->LabelInfo()->OffsetX());
+        EXPECT_EQ(caption.bottom, c.top + box->LabelInfo()->OffsetY());
+    }
+}
+
+// What the system or a control's text sizes on the main window, not the layout: a drop-down
+// box is as high as its field for the font, a "..." button as high as its box.
+control_bounds::Free MainWindowFree(const std::wstring& name) {
+    if (name.starts_with(L"OvcHistoryComboBox") || name.starts_with(L"OvcAttachedButton")) return {false, true};
+    return {};
+}
+
+int TextHeight(const TFont& font) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font.Handle());
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return metrics.tmHeight;
+}
+
+TEST(MainWindowScaleTest, AtEveryScaleTheLayoutIsTheOneAt96ScaledAndEveryTextShowsWhole) {
+    for (int ppi : {96, 120, 144, 192}) {
+        SCOPED_TRACE(testing::Message() << ppi << " pixels per inch");
+        auto* form = new TTestKamdropForm(Application);
+        form->Show();
+        PumpMessagesFor(30);
+        const auto at96 = control_bounds::Of(form);
+        form->ScaleForPPI(ppi);
+        // The boxes make their windows anew for the larger font; their buttons follow a turn later.
+        PumpMessagesFor(30);
+        EXPECT_EQ(form->PixelsPerInch(), ppi);
+        EXPECT_EQ(control_bounds::Unscaled(at96, control_bounds::Of(form), ppi, MainWindowFree),
+                  std::vector<std::wstring>{});
+        EXPECT_EQ(text_fit::CutTexts(form), std::vector<std::wstring>{});
+        ExpectCompanionsBesideTheirBoxes(form);
+        // The marks are drawn at the scale, and a row holds a mark and a line of text.
+        const int mark = MulDiv(result_marks::Size, ppi, 96);
+        EXPECT_EQ(form->ImageList->Width(), mark);
+        EXPECT_EQ(SendMessageW(form->FilesListBox->Handle(), LB_GETITEMHEIGHT, 0, 0), form->FilesListBox->ItemHeight());
+        EXPECT_GE(form->FilesListBox->ItemHeight(), std::max(mark, TextHeight(form->FilesListBox->Font())));
+        EXPECT_EQ(form->Font().Height(), MulDiv(-11, ppi, 96));
+        forms::Free(form);
+    }
+}
+
+TEST(MainWindowScaleTest, AMoveToAnotherScaleTakesTheSuggestedRectangleAndMovingBackLeavesEverythingInPlace) {
+    auto* form = new TTestKamdropForm(Application);
+    form->Show();
+    PumpMessagesFor(30);
+    const auto at96 = control_bounds::Of(form);
+    const RECT outer96 = WindowRect(form->Handle());
+    auto move = [&](int ppi, const RECT& suggested) {
+        SendMessageW(form->Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(ppi, ppi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        PumpMessagesFor(30);
+    };
+    // Where the system would put it: the frame as it is (here it keeps its size), the area inside scaled.
+    const int frameHeight = (outer96.bottom - outer96.top) - form->ClientHeight() + 2 * (MulDiv(5, 3, 2) - 5);
+    const RECT suggested144{100, 80, 100 + MulDiv(outer96.right - outer96.left, 3, 2),
+                            80 + frameHeight + MulDiv(form->ClientHeight(), 3, 2)};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        move(144, suggested144);
+        EXPECT_EQ(form->PixelsPerInch(), 144);
+        EXPECT_EQ(WindowRect(form->Handle()).left, 100);
+        EXPECT_EQ(WindowRect(form->Handle()).top, 80);
+        EXPECT_EQ(control_bounds::Unscaled(at96, control_bounds::Of(form), 144, MainWindowFree),
+                  std::vector<std::wstring>{});
+        ExpectCompanionsBesideTheirBoxes(form);
+        move(96, outer96);
+        EXPECT_EQ(form->PixelsPerInch(), 96);
+        const RECT outer = WindowRect(form->Handle());
+        EXPECT_EQ(outer.right - outer.left, outer96.right - outer96.left);
+        EXPECT_EQ(outer.bottom - outer.top, outer96.bottom - outer96.top);
+        // Exactly where it was: within no pixel.
+        for (const auto& [name, rect] : control_bounds::Of(form)) {
+            const RECT& before = at96.at(name);
+            EXPECT_TRUE(rect.left == before.left && rect.top == before.top && rect.right == before.right &&
+                        rect.bottom == before.bottom)
+                << testing::PrintToString(name);
+        }
+        EXPECT_EQ(form->ImageList->Width(), result_marks::Size);
+    }
+    forms::Free(form);
 }
 
 }  // namespace

@@ -556,3 +556,28 @@ TEST_F(ControlOnFormTest, PageControlShowsOnlyItsActivePageInsideTheTabArea) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture drawn for another scale blends its pixels: growing gives in-between shades where a
+// repeated pixel would give hard steps, shrinking averages what each new pixel covers.
+TEST(ResamplePixelsTest, GrowingBlendsNeighboursAndShrinkingAveragesThem) {
+    const uint32_t black = 0xFF000000, white = 0xFFFFFFFF;
+    const std::vector<uint32_t> grown = forms::ResamplePixels({black, white}, 2, 1, 6, 1);
+    ASSERT_EQ(grown.size(), 6u);
+    std::set<uint32_t> shades;
+    for (size_t i = 0; i < grown.size(); ++i) {
+        shades.insert(grown[i] & 0xFF);
+        if (i > 0) {
+            EXPECT_GE(grown[i] & 0xFF, grown[i - 1] & 0xFF) << "from black to white without going back";
+        }
+    }
+    EXPECT_GE(shades.size(), 4u) << "in-between shades, not two blocks";
+    EXPECT_EQ(grown.front() >> 24, 0xFFu);
+
+    EXPECT_EQ(forms::ResamplePixels({black, black, white, white}, 4, 1, 2, 1), (std::vector<uint32_t>{black, white}));
+    const uint32_t mixed = forms::ResamplePixels({black, white, white, black}, 2, 2, 1, 1).at(0);
+    EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 128, 1);
+}
+
+}  // namespace

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "ControlBounds.h"
 #include "LibraryTestSupport.h"
+#include "TextFit.h"
 #include "library/AboutDialog.h"
 #include "library/HiddenPanels.h"
 
@@ -115,6 +117,85 @@ TEST_F(AboutContentTest, TheUrlNameDropsBlanksAndApostrophesAndGoesIntoTheMailAd
     EXPECT_EQ(dialog->lblSite->Hint(), L"https://vexa.example/");
     EXPECT_EQ(dialog->lblSoftware->Hint(), L"https://vexa.example/software");
     EXPECT_EQ(library::SoftwarePageUrl(), library::SiteUrl() + L"software");
+}
+
+// ---- At every display scale ----
+
+// What the texts size in the dialog, not the layout: labels that size themselves (the right-justified
+// links keep their right edge instead of their left), and the version's top, on the title's bottom line.
+control_bounds::Free AboutFree(const std::wstring& name) {
+    if (name == L"lblEmail" || name == L"lblSite") return {true, true, true, false};
+    if (name == L"Version") return {true, true, false, true};
+    if (name == L"Copyright" || name == L"lblSoftware") return {true, true};
+    // Inside the panel's bevels, which stay one-pixel lines at every scale.
+    if (name == L"CopyrightLabel") return {true, false, true, true};
+    return {};
+}
+
+TEST(AboutScaleTest, AtEveryScaleTheDialogIsTheOneAt96ScaledAndEveryPanelShowsEveryTextWhole) {
+    auto make = [](int ppi) {
+        auto* dialog = new TfrmAbout(nullptr);
+        VS_FIXEDFILEINFO fixed{};
+        fixed.dwFileVersionMS = MAKELONG(6, 0);
+        fixed.dwFileVersionLS = MAKELONG(149, 0);
+        dialog->FillIn(L"Kamdrop", fixed, 2003);
+        dialog->ScaleForPPI(ppi);
+        return dialog;
+    };
+    TfrmAbout* at96 = make(96);
+    const auto bounds96 = control_bounds::Of(at96);
+    for (int ppi : {96, 120, 144, 192}) {
+        SCOPED_TRACE(testing::Message() << ppi << " pixels per inch");
+        TfrmAbout* dialog = make(ppi);
+        EXPECT_EQ(control_bounds::Unscaled(bounds96, control_bounds::Of(dialog), ppi, AboutFree),
+                  std::vector<std::wstring>{});
+        const int right = dialog->lblEmail->Left() + dialog->lblEmail->Width();
+        EXPECT_LE(std::abs(right - MulDiv(332, ppi, 96)), 1);
+        EXPECT_LE(std::abs(dialog->Version->Left() - MulDiv(12 + 177 + 8, ppi, 96)), 1);
+        EXPECT_EQ(dialog->Version->Top() + dialog->Version->Height(), dialog->ProductName->Top() + dialog->ProductName->Height());
+        // Each panel in turn, as the dialog shows it.
+        for (const wchar_t* word : {L" ", L"ZEMBRO", L"QXV", L"YARNOK"}) {
+            SCOPED_TRACE(testing::PrintToString(std::wstring(word)));
+            for (const wchar_t* key = word; *key; ++key) {
+                wchar_t typed = *key;
+                dialog->FormKeyPress(dialog, typed);
+            }
+            EXPECT_EQ(text_fit::CutTexts(dialog), std::vector<std::wstring>{});
+        }
+        forms::Free(dialog);
+        Application->ProcessMessages();
+    }
+    forms::Free(at96);
+    Application->ProcessMessages();
+}
+
+// A panel that is on neither form when the dialog changes scale (taken off to show another) takes
+// the scale all the same: shown again, it stands as it did.
+TEST(AboutScaleTest, APanelOffTheDialogWhileItMovesBetweenScalesComesBackInPlace) {
+    auto* dialog = new TfrmAbout(nullptr);
+    auto type = [&](const wchar_t* text) {
+        for (const wchar_t* key = text; *key; ++key) {
+            wchar_t typed = *key;
+            dialog->FormKeyPress(dialog, typed);
+        }
+    };
+    type(L"ZEMBRO");
+    TPanel* photo = dialog->EasterEggsForm->ZembroPanel;
+    const auto before = control_bounds::Of(photo);
+    const int photoWidth = dialog->EasterEggsForm->Image1->Shown().Width();
+    dialog->ScaleForPPI(144);
+    EXPECT_EQ(dialog->EasterEggsForm->Image1->Shown().Width(), MulDiv(photoWidth, 3, 2)) << "the photograph drawn for the scale";
+    type(L" ");
+    dialog->ScaleForPPI(96);
+    type(L"ZEMBRO");
+    ASSERT_EQ(dialog->CurrentPanel, photo);
+    EXPECT_EQ(control_bounds::Unscaled(before, control_bounds::Of(photo), 96, [](const std::wstring&) {
+                  return control_bounds::Free{};
+              }),
+              std::vector<std::wstring>{});
+    EXPECT_EQ(dialog->EasterEggsForm->Image1->Shown().Width(), photoWidth);
+    forms::Free(dialog);
+    Application->ProcessMessages();
 }
 
 // ---- Hidden panels ----

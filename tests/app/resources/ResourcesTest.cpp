@@ -95,20 +95,19 @@ TEST(KamdropResources, ManifestRedirectsCommonControlsToVersionSix) {
     EXPECT_NE(lower.find(L"common-controls"), std::wstring::npos) << testing::PrintToString(lower);
 }
 
-// Per-monitor awareness (version 2) where the system knows it: windows are drawn at each
-// monitor's own scale instead of being stretched.
+// Aware of each monitor's scale (version 2 on systems that know it; Wine 8 takes it as the first
+// version): windows are drawn at each monitor's own scale instead of being stretched.
 TEST(KamdropResources, ManifestMakesTheProgramAwareOfEachMonitorsScale) {
     HMODULE user = GetModuleHandleW(L"user32.dll");
     ASSERT_NE(user, nullptr);
     using GetContext = HANDLE(WINAPI*)();
-    using SameContexts = BOOL(WINAPI*)(HANDLE, HANDLE);
+    using AwarenessOf = int(WINAPI*)(HANDLE);
     auto getContext = reinterpret_cast<GetContext>(
         reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
-    auto same = reinterpret_cast<SameContexts>(
-        reinterpret_cast<void*>(GetProcAddress(user, "AreDpiAwarenessContextsEqual")));
-    if (!getContext || !same) GTEST_SKIP() << "this system knows no per-monitor awareness";
-    EXPECT_TRUE(same(getContext(), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))  // PER_MONITOR_AWARE_V2
-        << "awareness context " << getContext();
+    auto awarenessOf = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    if (!getContext || !awarenessOf) GTEST_SKIP() << "this system knows no per-monitor awareness";
+    EXPECT_EQ(awarenessOf(getContext()), 2) << "DPI_AWARENESS_PER_MONITOR_AWARE, context " << getContext();
 }
 
 }  // namespace
