@@ -101,7 +101,11 @@ void TOvcAttachedButton::SetSeparation(int value) {
 void TOvcAttachedButton::SetBounds(int left, int top, int width, int height) {
     const bool changed = left != FLeft || top != FTop || width != FWidth || height != FHeight;
     TBitBtn::SetBounds(left, top, width, height);
-    if (changed) PlaceControl();
+    if (!changed || abSizing || !FAttachTwoWay) return;
+    PlaceControl();
+    // The control may not take every bound it was given (a drop-down box keeps its field's
+    // height): the button stands beside it as it is.
+    PlaceBesideControl();
 }
 
 void TOvcAttachedButton::PlaceBesideControl() {

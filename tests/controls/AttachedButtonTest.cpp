@@ -35,15 +35,18 @@ protected:
 };
 
 TEST_F(AttachedButtonTest, ButtonSitsOnItsSideTakesTheControlsHeightOrWidthAndFollowsIt) {
-    // A new button is 21 by 21; the box stands at 100,80, 150 by 21, then at 110,90, 120 by 30.
+    // A new button is 21 by 21; the box stands at 100,80, 150 by 21, then at 110,90, 120 by 30, of
+    // which the system keeps its field's height, 21; then a larger font makes the field higher, h
+    // (grown holds h + offset where it holds a number).
     const struct {
         TOvcButtonPosition position;
-        const wchar_t *placed, *followed;
+        const wchar_t *placed, *followed, *grown;
+        int offset;
     } cases[] = {
-        {bpRight, L"253,80,21,21", L"233,90,21,30"},
-        {bpLeft, L"76,80,21,21", L"86,90,21,30"},
-        {bpTop, L"100,56,150,21", L"110,66,120,21"},
-        {bpBottom, L"100,104,150,21", L"110,123,120,21"},
+        {bpRight, L"253,80,21,21", L"233,90,21,21", L"233,90,21,%d", 0},
+        {bpLeft, L"76,80,21,21", L"86,90,21,21", L"86,90,21,%d", 0},
+        {bpTop, L"100,56,150,21", L"110,66,120,21", L"110,66,120,21", 0},
+        {bpBottom, L"100,104,150,21", L"110,114,120,21", L"110,%d,120,21", 90 + 3},
     };
     form->Show();
     for (const auto& c : cases) {
@@ -56,6 +59,14 @@ TEST_F(AttachedButtonTest, ButtonSitsOnItsSideTakesTheControlsHeightOrWidthAndFo
 
         box->SetBounds(110, 90, 120, 30);
         EXPECT_EQ(Bounds(button), c.followed);
+
+        // The height the system gives the field after the button was attached: the button follows
+        // that too (the box makes a new window for the font, which the button hooks a turn later).
+        box->Font().SetHeight(-24);
+        Pump(50);
+        ASSERT_GT(box->Height(), 21);
+        EXPECT_EQ(Bounds(box), forms::Format(L"110,90,120,%d", box->Height()));
+        EXPECT_EQ(Bounds(button), forms::Format(c.grown, c.offset + box->Height()));
 
         // A freed button gives the control its own procedure back.
         forms::Free(button);
@@ -72,8 +83,9 @@ TEST_F(AttachedButtonTest, WithAttachTwoWayMovingTheButtonMovesTheControl) {
         auto* button = AddButton(L"Browse", box);
         button->SetAttachTwoWay(twoWay);
         button->SetBounds(300, 120, 21, 25);
-        EXPECT_EQ(Bounds(button), L"300,120,21,25");
-        EXPECT_EQ(Bounds(box), twoWay ? L"147,120,150,25" : L"100,80,150,21");
+        // The box goes where the button says but keeps its field's height, which the button takes.
+        EXPECT_EQ(Bounds(button), twoWay ? L"300,120,21,21" : L"300,120,21,25");
+        EXPECT_EQ(Bounds(box), twoWay ? L"147,120,150,21" : L"100,80,150,21");
         forms::Free(button);
         forms::Free(box);
     }
@@ -107,7 +119,7 @@ TEST_F(AttachedButtonTest, ButtonHooksTheControlsNewWindowAfterItWasRecreated) {
     Pump(50);
 
     box->SetBounds(60, 120, 100, 25);
-    EXPECT_EQ(Bounds(button), L"163,120,21,25");
+    EXPECT_EQ(Bounds(button), forms::Format(L"163,120,21,%d", box->Height()));
 }
 
 // A procedure that someone else installs over the button's hook.
