@@ -339,6 +339,14 @@ void TOvcBaseComboBox::LabelOffsets(int& x, int& y) const {
     y = DefaultLabelPosition == lpTopLeft ? label->Top() + label->Height() - FTop : label->Top() - FTop - FHeight;
 }
 
+void TOvcBaseComboBox::RecordLabelPosition() {
+    if (!FLabelInfo->ALabel || !FLabelInfo->ALabel->Parent()) return;
+    FLabelInfo->FVisible = true;
+    int x = 0, y = 0;
+    LabelOffsets(x, y);
+    FLabelInfo->SetOffsets(x, y);
+}
+
 void TOvcBaseComboBox::PositionLabel() {
     if (!CanPositionLabel()) return;
     TOvcAttachedLabel* label = FLabelInfo->ALabel;
@@ -745,18 +753,19 @@ void TOvcBaseComboBox::WndProc(forms::TMessage& message) {
             return;
         case OM_RECORDLABELPOSITION:
             // The caption was placed by itself (or loaded): where it stands gives the offsets.
-            if (FLabelInfo->ALabel && FLabelInfo->ALabel->Parent()) {
-                FLabelInfo->FVisible = true;
-                int x = 0, y = 0;
-                LabelOffsets(x, y);
-                FLabelInfo->SetOffsets(x, y);
-            }
+            RecordLabelPosition();
             message.Result = 0;
             return;
-        case OM_ASSIGNLABEL:
-            AssignLabel(reinterpret_cast<TOvcAttachedLabel*>(message.LParam));
+        case OM_ASSIGNLABEL: {
+            auto* label = reinterpret_cast<TOvcAttachedLabel*>(message.LParam);
+            const bool announced = label != FLabelInfo->ALabel;
+            AssignLabel(label);
+            // A caption new to the box gives its offsets at once: a check of the box's place posted
+            // before it (by the box's first window) would otherwise move it to the old ones.
+            if (announced) RecordLabelPosition();
             message.Result = 0;
             return;
+        }
         case WM_SETFOCUS:
             TCustomComboBox::WndProc(message);
             FocusEntered(reinterpret_cast<HWND>(message.WParam));

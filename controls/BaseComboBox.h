@@ -277,6 +277,8 @@ private:
     bool CanPositionLabel() const;
     // Offsets of the caption as it stands now.
     void LabelOffsets(int& x, int& y) const;
+    // The offsets taken from where the caption stands.
+    void RecordLabelPosition();
     void AssignLabel(TOvcAttachedLabel* label);
     void FreeLabel();
     // Enter (fromEnter: beep, OnClick) and the delayed search: the first list row that begins with the text.
