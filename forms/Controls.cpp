@@ -247,6 +247,10 @@ void TControl::ScaleBy(int M, int D) {
 void TControl::ChangeScale(int M, int D) {
     // Each edge and size rounded on its own: every bound is within half a pixel of its scaled value.
     ApplyBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FWidth, M, D), MulDiv(FHeight, M, D));
+    // The window may be resized (to its size limits) before the distances are taken anew: a
+    // control anchored to the right or bottom keeps its scaled distance meanwhile.
+    FAnchorRight = MulDiv(FAnchorRight, M, D);
+    FAnchorBottom = MulDiv(FAnchorBottom, M, D);
 }
 
 void TControl::ScaleFonts(int M, int D) {
