@@ -72,9 +72,12 @@ wait_for_window() {  # name
 }
 mkdir -p "$KAMDROP_BUILD/screenshots"
 stamp=$(date +%Y%m%d-%H%M%S)
+# The screen's pixels as one read of the root window. Not xwd -root: Wine gives its windows a
+# colormap of their own, and xwd then reads each group of windows with one colormap through one
+# window of the group, so a second window of Kamdrop (About) came out as a black rectangle.
 screenshot() {  # name
   local shot=$KAMDROP_BUILD/screenshots/$1-$stamp.png
-  xwd -root -silent | convert xwd:- "png:$shot"
+  import -window root "png:$shot"
   echo "$shot"
 }
 
