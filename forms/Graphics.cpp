@@ -96,7 +96,8 @@ void TFont::Assign(const TPersistent& source) {
     const auto* font = dynamic_cast<const TFont*>(&source);
     if (!font) return TPersistent::Assign(source);
     if (font == this) return;
-    bool shapeChanged = FName != font->FName || FHeight != font->FHeight || FStyle != font->FStyle;
+    bool shapeChanged = FName != font->FName || FHeight != font->FHeight || FStyle != font->FStyle ||
+                        FPixelsPerInch != font->FPixelsPerInch;
     bool colorChanged = FColor != font->FColor;
     FPixelsPerInch = font->FPixelsPerInch;
     if (!shapeChanged && !colorChanged) return;
@@ -142,10 +143,15 @@ void TFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72))
 
 HFONT TFont::Handle() const {
     if (!FHandle) {
+        // The raster dialog face has sizes for 96 pixels per inch only: scaled, it would come out at
+        // the nearest of them (or stretched), its bold a one-pixel smear. Its outline successor scales.
+        const wchar_t* face = FPixelsPerInch != kDesignPixelsPerInch && FName == L"MS Sans Serif"
+                                  ? L"Microsoft Sans Serif"
+                                  : FName.c_str();
         FHandle.Reset(CreateFontW(FHeight, 0, 0, 0, (FStyle & fsBold) ? FW_BOLD : FW_NORMAL, (FStyle & fsItalic) != 0,
                                   (FStyle & fsUnderline) != 0, (FStyle & fsStrikeOut) != 0, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                  FName.c_str()));
+                                  face));
     }
     return FHandle.Get();
 }

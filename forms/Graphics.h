@@ -66,7 +66,11 @@ public:
     void SetSize(int points);
     // The pixels per inch that turn points into pixels: the form's, which a scaled form sets.
     int PixelsPerInch() const { return FPixelsPerInch; }
-    void SetPixelsPerInch(int value) { FPixelsPerInch = value; }
+    void SetPixelsPerInch(int value) {
+        if (value == FPixelsPerInch) return;
+        FPixelsPerInch = value;
+        FHandle.Reset();
+    }
     TColor Color() const { return FColor; }
     void SetColor(TColor color);
     TFontStyles Style() const { return FStyle; }

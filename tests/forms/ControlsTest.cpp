@@ -581,3 +581,39 @@ TEST(ResamplePixelsTest, GrowingBlendsNeighboursAndShrinkingAveragesThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// The raster dialog face has sizes for 100 % only: scaled, a font named after it comes out as an
+// outline font of the height asked for, bold drawn bold (not the nearest raster size, its bold a
+// one-pixel smear); at 100 % it is the face named.
+TEST(FontScaleTest, TheRasterDialogFaceScaledIsAnOutlineFontOfTheHeightAskedFor) {
+    HDC dc = GetDC(nullptr);
+    for (int ppi : {96, 120, 144, 192}) {
+        for (int height : {-11, -24}) {
+            SCOPED_TRACE(testing::Message() << ppi << " pixels per inch, height " << height);
+            TFont font;
+            font.SetName(L"MS Sans Serif");
+            font.SetPixelsPerInch(ppi);
+            font.SetHeight(MulDiv(height, ppi, 96));
+            font.SetStyle(fsBold);
+            HGDIOBJ old = SelectObject(dc, font.Handle());
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            SelectObject(dc, old);
+            LOGFONTW asked{};
+            GetObjectW(font.Handle(), sizeof(asked), &asked);
+            EXPECT_GE(metrics.tmWeight, FW_BOLD);
+            if (ppi == 96) {
+                EXPECT_STREQ(asked.lfFaceName, L"MS Sans Serif");
+                continue;
+            }
+            EXPECT_NE(metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE), 0) << "a raster font";
+            EXPECT_LE(std::abs(metrics.tmHeight - metrics.tmInternalLeading + font.Height()), 1)
+                << metrics.tmHeight << " - " << metrics.tmInternalLeading;
+        }
+    }
+    ReleaseDC(nullptr, dc);
+}
+
+}  // namespace
