@@ -15,7 +15,7 @@
 #include "forms/Dialogs.h"
 #include "forms/Handles.h"
 #include "forms/SystemLibraries.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 #include "library/AboutDialog.h"
 #include "library/DirectoryReader.h"
 #include "library/Hyperlink.h"

@@ -1,6 +1,6 @@
 #include "console/ConsoleOutput.h"
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "engine/FileListing.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

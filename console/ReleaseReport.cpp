@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "console/SystemMessage.h"
-#include "forms/Handles.h"
-#include "forms/SysUtils.h"
+#include "runtime/Handles.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

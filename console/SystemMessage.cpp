@@ -1,6 +1,6 @@
 #include "console/SystemMessage.h"
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 std::wstring SystemMessage(DWORD Error) {
     wchar_t* text = nullptr;

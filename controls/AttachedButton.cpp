@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "forms/Forms.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace controls {
 

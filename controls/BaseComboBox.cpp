@@ -11,7 +11,7 @@
 #include "forms/Forms.h"
 #include "forms/ThemeFunctions.h"
 #include "forms/PublishedTypes.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace controls {
 

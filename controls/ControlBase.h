@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "controls/TimerPool.h"
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/StdCtrls.h"
 
 namespace controls {

@@ -1,6 +1,6 @@
 #include "controls/HistoryComboBox.h"
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace controls {
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "forms/Handles.h"
+#include "runtime/Handles.h"
 
 namespace engine {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "forms/Classes.h"
-#include "forms/SysUtils.h"
+#include "runtime/Classes.h"
+#include "runtime/SysUtils.h"
 
 namespace engine {
 

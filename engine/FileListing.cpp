@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "forms/Handles.h"
-#include "forms/SysUtils.h"
+#include "runtime/Handles.h"
+#include "runtime/SysUtils.h"
 
 namespace engine {
 

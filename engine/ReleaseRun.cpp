@@ -6,7 +6,7 @@
 #include "engine/FileDates.h"
 #include "engine/FileMove.h"
 #include "engine/TargetNames.h"
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace engine {
 

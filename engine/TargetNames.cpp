@@ -1,6 +1,6 @@
 #include "engine/TargetNames.h"
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace engine {
 

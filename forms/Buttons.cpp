@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

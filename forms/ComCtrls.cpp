@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

@@ -10,7 +10,7 @@
 #include "forms/Forms.h"
 #include "forms/Menus.h"
 #include "forms/PublishedTypes.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

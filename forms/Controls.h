@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/Graphics.h"
 
 namespace forms {

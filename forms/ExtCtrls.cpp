@@ -1,6 +1,6 @@
 #include "forms/ExtCtrls.h"
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/Handles.h"
 
 namespace forms {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/Graphics.h"
 #include "forms/Handles.h"
 

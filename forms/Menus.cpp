@@ -4,7 +4,7 @@
 #include <set>
 
 #include "forms/Forms.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

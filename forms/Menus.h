@@ -1,5 +1,5 @@
 #pragma once
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/Handles.h"
 
 #include <memory>

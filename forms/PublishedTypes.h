@@ -1,7 +1,7 @@
 #pragma once
 // Type records and a table builder shared by the property tables of the form layer.
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms::published {
 

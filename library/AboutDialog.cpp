@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 #include "library/FileVersionInfo.h"
 #include "library/HiddenPanels.h"
 #include "library/Hyperlink.h"

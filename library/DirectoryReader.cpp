@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "forms/Forms.h"
-#include "forms/Handles.h"
+#include "runtime/Handles.h"
 
 namespace library {
 

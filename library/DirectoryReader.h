@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "forms/Classes.h"
-#include "forms/Events.h"
-#include "forms/SysUtils.h"
+#include "runtime/Classes.h"
+#include "runtime/Events.h"
+#include "runtime/SysUtils.h"
 
 namespace library {
 

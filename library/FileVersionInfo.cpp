@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 #include "forms/SystemLibraries.h"
 
 using namespace forms;

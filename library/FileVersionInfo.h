@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace library {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 #include "library/Hyperlink.h"
 #include "library/JpegImage.h"
 

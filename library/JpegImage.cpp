@@ -6,7 +6,7 @@
 
 #include <jpeglib.h>
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace library {
 

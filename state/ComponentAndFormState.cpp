@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "forms/PublishedTypes.h"
-#include "forms/SysUtils.h"
-#include "forms/TypInfo.h"
+#include "runtime/SysUtils.h"
+#include "runtime/TypInfo.h"
 
 namespace state {
 

@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "forms/SysUtils.h"
-#include "forms/TypInfo.h"
+#include "runtime/SysUtils.h"
+#include "runtime/TypInfo.h"
 
 namespace state {
 

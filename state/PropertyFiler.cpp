@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace state {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "controls/ControlBase.h"
-#include "forms/Classes.h"
-#include "forms/TypInfo.h"
+#include "runtime/Classes.h"
+#include "runtime/TypInfo.h"
 
 namespace state {
 

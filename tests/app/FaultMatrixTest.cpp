@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "KamdropProcessTest.h"
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "KamdropDriver.h"
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

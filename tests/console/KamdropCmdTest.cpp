@@ -9,7 +9,7 @@
 #include "KamdropCmdProcess.h"
 #include "KamdropDriver.h"
 #include "TempTree.h"
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 

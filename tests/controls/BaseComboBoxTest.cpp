@@ -6,7 +6,7 @@
 
 #include "ComboBoxFixture.h"
 #include "controls/HistoryComboBox.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 using namespace controls;
 using forms::Bind;

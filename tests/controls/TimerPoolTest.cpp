@@ -8,7 +8,7 @@
 #include "controls/ControlBase.h"
 #include "controls/TimerPool.h"
 #include "forms/Forms.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 using namespace controls;
 using forms::Bind;

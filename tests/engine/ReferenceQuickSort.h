@@ -3,7 +3,7 @@
 // list's quicksort driven by a comparator at every step. Kept as the reference
 // that the order of a release must match, ties included.
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 
 inline void ReferenceQuickSort(forms::TStrings& list, int left, int right, forms::TStringListSortCompare compare) {
     while (left < right) {

@@ -9,7 +9,7 @@
 #include "forms/ExtCtrls.h"
 #include "forms/ImgList.h"
 #include "forms/StdCtrls.h"
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 using namespace forms;
 

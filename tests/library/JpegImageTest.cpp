@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 #include "library/JpegImage.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Handles.h"
+#include "runtime/Handles.h"
 
 class TempFolder {
 public:

@@ -1,10 +1,10 @@
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 
 namespace forms {
 

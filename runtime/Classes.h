@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "forms/Events.h"
-#include "forms/SysUtils.h"
+#include "runtime/Events.h"
+#include "runtime/SysUtils.h"
 
 namespace forms {
 

@@ -1,10 +1,10 @@
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "forms/TypInfo.h"
+#include "runtime/TypInfo.h"
 
 namespace forms {
 

@@ -1,4 +1,4 @@
-#include "forms/SysUtils.h"
+#include "runtime/SysUtils.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "forms/Classes.h"
+#include "runtime/Classes.h"
 
 using namespace forms;
 
