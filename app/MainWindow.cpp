@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/ResultMarks.h"
+#include "engine/FileMove.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
 #include "forms/Dialogs.h"
@@ -553,7 +554,10 @@ void TKamdropForm::HandleStartButtonClick(TObject*) {
     DirReader->Start();
 }
 
-void TKamdropForm::HandleFileFound(TObject*, const std::wstring& FileName) { FileQueue->Add(FileName); }
+// A copy an earlier run left unfinished is never a photo.
+void TKamdropForm::HandleFileFound(TObject*, const std::wstring& FileName) {
+    if (!engine::IsTemporaryCopyName(FileName.substr(FileName.find_last_of(L'\\') + 1))) FileQueue->Add(FileName);
+}
 
 void TKamdropForm::HandleReaderReady(TObject*) {
     // Back to idle however the release ends; its error then goes on to the error box.
@@ -618,6 +622,11 @@ public:
     bool FileDone(int Index, const engine::FileResult& Result) override {
         FForm.FilesListBox->Items().AddObject(
             Result.Source, reinterpret_cast<TObject*>(static_cast<intptr_t>(Result.Moved() ? kMarkMoved : kMarkFailed)));
+        // A copy the failed move could not remove again gets a row and a cross of its own: the
+        // file is in both places, and the user sees both names.
+        if (!Result.Leftover.empty())
+            FForm.FilesListBox->Items().AddObject(Result.Leftover,
+                                                  reinterpret_cast<TObject*>(static_cast<intptr_t>(kMarkFailed)));
         if (Index + 1 == FCount || FFrames.Due()) {
             const double started = FFrames.Now();
             FForm.ShowProgress();

@@ -260,9 +260,9 @@ int EngineLoop(const std::wstring& input, const std::wstring& output) {
     for (auto& entry : entries) entry.first = LastWrite(entry.second);
     std::stable_sort(entries.begin(), entries.end());
     int moved = 0, serial = 0;
+    engine::FileMover mover;
     for (const auto& entry : entries)
-        moved += engine::MoveToTarget(entry.second, output + L"\\engine_" + std::to_wstring(++serial) + L".jpg") ==
-                         ERROR_SUCCESS
+        moved += mover.Move(entry.second, output + L"\\engine_" + std::to_wstring(++serial) + L".jpg") == ERROR_SUCCESS
                      ? 1
                      : 0;
     return moved;

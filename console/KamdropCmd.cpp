@@ -9,7 +9,6 @@
 #include "console/CommandLine.h"
 #include "console/ConsoleOutput.h"
 #include "console/ReleaseReport.h"
-#include "console/SystemMessage.h"
 #include "engine/FileListing.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
@@ -35,13 +34,15 @@ BOOL WINAPI HandleConsoleControl(DWORD Event) noexcept {
 }
 
 // No DLL from the program's folder or the current directory: only System32.
-// Bound at run time, as Windows 7 without its loader update lacks the call.
-void LoadLibrariesFromSystemFolderOnly() {
+// Bound at run time, as Windows 7 without its loader update lacks the call;
+// false there.
+bool LoadLibrariesFromSystemFolderOnly() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    SetDllDirectoryW(L"");
     auto function = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (function) function(kSearchSystem32);
+    return function && function(kSearchSystem32);
 }
 
 // The window's texts break their lines with "\r\n"; a console line ends with "\n".
@@ -72,7 +73,7 @@ public:
         FProgress.Clear();
     }
     bool FileDone(int Index, const engine::FileResult& Result) override {
-        const std::wstring reason = Result.Moved() ? std::wstring() : SystemMessage(Result.Error);
+        const std::wstring reason = Result.Moved() ? std::wstring() : engine::FailureReason(Result);
         std::wstring line = Result.Moved() ? L"OK   " : L"FAIL ";
         line += Result.Source;
         if (!Result.Target.empty()) line += L" -> " + Result.Target;
@@ -180,7 +181,7 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    LoadLibrariesFromSystemFolderOnly();
+    const bool restricted = LoadLibrariesFromSystemFolderOnly();
     gFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // A process started in a group of its own has Ctrl+C turned off; this program wants it.
     SetConsoleCtrlHandler(nullptr, FALSE);
@@ -188,6 +189,9 @@ int wmain(int argc, wchar_t** argv) {
     int status = kSomeFailed;
     {
         ConsoleStream output(STD_OUTPUT_HANDLE), errors(STD_ERROR_HANDLE);
+        if (!restricted)
+            errors.Write(L"Warning: this Windows lacks the update that lets a program load DLLs from the system "
+                         L"folder only (KB2533623), so a DLL put beside KamdropCmd could be loaded.\n");
         try {
             status = Run(argc - 1, argv + 1, output, errors);
         } catch (const forms::Exception& error) {

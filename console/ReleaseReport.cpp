@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "console/SystemMessage.h"
+#include "engine/SystemMessage.h"
 #include "runtime/Handles.h"
 #include "runtime/SysUtils.h"
 
@@ -37,14 +37,14 @@ void ReleaseReport::Add(const std::wstring& Source, const std::wstring& Target, 
 
 std::wstring ReleaseReport::Write(const std::wstring& FileName) const {
     const std::wstring target = FullPath(FileName);
-    if (target.empty()) return SystemMessage(GetLastError());
+    if (target.empty()) return engine::SystemMessage(GetLastError());
     const std::wstring temporary = target + forms::Format(L".%lu.tmp", GetCurrentProcessId());
     const std::string content = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n" + FRows;
     DWORD error = ERROR_SUCCESS;
     {
         forms::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return SystemMessage(GetLastError());
+        if (!file) return engine::SystemMessage(GetLastError());
         DWORD written = 0;
         if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
             written != content.size() || !FlushFileBuffers(file.Get()))
@@ -55,7 +55,7 @@ std::wstring ReleaseReport::Write(const std::wstring& FileName) const {
         error = GetLastError();
     if (error == ERROR_SUCCESS) return {};
     DeleteFileW(temporary.c_str());
-    return SystemMessage(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
+    return engine::SystemMessage(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
 }
 
 bool ReportFolderExists(const std::wstring& FileName) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "engine/FileMove.h"
 #include "runtime/Handles.h"
 #include "runtime/SysUtils.h"
 
@@ -14,7 +15,8 @@ std::vector<std::wstring> ListFiles(const std::wstring& Directory) {
     forms::FindHandle find(FindFirstFileW((directory + L"*.*").c_str(), &entry));
     if (!find) return files;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(directory + entry.cFileName);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsTemporaryCopyName(entry.cFileName))
+            files.push_back(directory + entry.cFileName);
     } while (FindNextFileW(find.Get(), &entry));
     return files;
 }

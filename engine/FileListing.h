@@ -7,9 +7,10 @@
 namespace engine {
 
 // The full paths of every file directly in Directory (hidden and system files
-// included, subdirectories and their files not), in the order the system lists
-// them: the order the window's directory reader reports, which decides the
-// sort's ties. Empty when the directory cannot be listed.
+// included, subdirectories and their files not, nor this program's unfinished
+// copies, IsTemporaryCopyName), in the order the system lists them: the order the
+// window's directory reader reports, which decides the sort's ties. Empty when
+// the directory cannot be listed.
 std::vector<std::wstring> ListFiles(const std::wstring& Directory);
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #define KAMDROP_HARDWARE_CRC 1
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <cwchar>
@@ -15,12 +16,18 @@
 namespace engine {
 
 CopyBlockHook BeforeCopyBlockWritten = nullptr;
+MoveStepHook AfterCopyFiled = nullptr;
+TemporaryNumberHook NextTemporaryNumber = nullptr;
 
 namespace {
 
 // Blocks small enough to stay in the processor's cache between the read, the checksum and the
 // write: under Wine a copy in 64 KiB blocks took two thirds of the time of one in 1 MiB blocks.
 constexpr DWORD kBlockSize = 1 << 16;
+// A copy that cannot be removed at once (a virus scanner, a viewer has it open) is tried again
+// for about a second before it is reported.
+constexpr int kRemoveAttempts = 10;
+constexpr DWORD kRemoveRetryMs = 100;
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -52,91 +59,225 @@ std::wstring DirectoryOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Copies source's bytes to target, returning the checksum of what was read.
-DWORD CopyBytes(HANDLE source, HANDLE target, uint32_t& checksum, ULONGLONG& size) {
-    Block block = NewBlock();
-    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
-    checksum = 0;
-    size = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(source, block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
-        if (read == 0) return ERROR_SUCCESS;
-        checksum = Crc32c(checksum, block.get(), read);
-        size += read;
-        if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.get(), read);
-        DWORD written = 0;
-        if (!WriteFile(target, block.get(), read, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
-        if (written != read) return ERROR_DISK_FULL;
+// The disk itself, as a move across volumes meets it before it copies anything.
+class PresentDisk : public TargetDisk {
+public:
+    DWORD TargetRefusal(const std::wstring& Target) override {
+        if (GetFileAttributesW(Target.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_ALREADY_EXISTS;
+        const DWORD error = GetLastError();
+        return error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : ERROR_SUCCESS;
+    }
+};
+
+// A photo about to leave its volume: read through this handle, and deleted through it. Its dates
+// and attributes, and its size, as they were when it was opened (asked of the file alone: what
+// asks the volume too costs Wine a trip to another process).
+struct SourceFile {
+    FileHandle Handle;
+    FILE_BASIC_INFO Basic{};
+    LARGE_INTEGER Size{};
+};
+
+DWORD OpenSource(const std::wstring& path, SourceFile& source) {
+    // Delete access now: what cannot be deleted is found before anything is copied. Others may
+    // read it meanwhile, but neither write to it nor delete or rename it.
+    source.Handle = OpenFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!source.Handle ||
+        !GetFileInformationByHandleEx(source.Handle.get(), FileBasicInfo, &source.Basic, sizeof(source.Basic)) ||
+        !GetFileSizeEx(source.Handle.get(), &source.Size))
+        return LastErrorOr(ERROR_OPEN_FAILED);
+    // A protected photo (a camera's "protect" flag) stays on its card: its copy would have to go again.
+    if (source.Basic.FileAttributes & FILE_ATTRIBUTE_READONLY) return ERROR_FILE_READ_ONLY;
+    return ERROR_SUCCESS;
+}
+
+// Whether the photo is still as it was when it was opened (a system that enforces no sharing, a
+// share written from elsewhere): only the file that was copied may be deleted.
+bool SourceChanged(const SourceFile& source) {
+    FILE_BASIC_INFO basic{};
+    LARGE_INTEGER size{};
+    return !GetFileInformationByHandleEx(source.Handle.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+           !GetFileSizeEx(source.Handle.get(), &size) || size.QuadPart != source.Size.QuadPart ||
+           basic.LastWriteTime.QuadPart != source.Basic.LastWriteTime.QuadPart;
+}
+
+// Removes a file this move made, trying again for a while; false when it is still there.
+bool RemoveOwnFile(const std::wstring& path) {
+    for (int attempt = 1;; ++attempt) {
+        if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        if (attempt == kRemoveAttempts) return false;
+        Sleep(kRemoveRetryMs);
     }
 }
 
-// The checksum of the copy as the disk gives it back: read past the cache where
-// the system allows it (Windows does; Wine reads through its cache all the same).
-DWORD ReadBackChecksum(const std::wstring& path, uint32_t& checksum, ULONGLONG& size) {
-    FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
-    // Some file systems (shares among them) refuse to bypass the cache.
-    if (!file && GetLastError() == ERROR_INVALID_PARAMETER)
-        file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                        FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!file) return LastErrorOr(ERROR_OPEN_FAILED);
-    Block block = NewBlock();
-    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
-    checksum = 0;
-    size = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
-        checksum = Crc32c(checksum, block.get(), read);
-        size += read;
-        // A short block is the end: past the cache, reads must start on a sector boundary.
-        if (read < kBlockSize) return ERROR_SUCCESS;
-    }
+// Makes a rename in directory last: on a power cut after this the new name is there. Where the
+// system does not flush a folder, the rename's own write-through is what there is.
+void FlushDirectory(const std::wstring& directory) {
+    FileHandle folder = OpenFile(directory, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (folder) FlushFileBuffers(folder.get());
 }
 
 // A new, empty file under a temporary name in directory, made by this call alone.
 FileHandle CreateTemporaryCopy(const std::wstring& directory, std::wstring& path) {
     static DWORD counter = GetTickCount() ^ (GetCurrentProcessId() << 12);
     for (int attempt = 0; attempt < 64; ++attempt) {
+        const unsigned number = NextTemporaryNumber ? NextTemporaryNumber() : ++counter * 2654435761u;
         wchar_t name[16];
-        swprintf(name, 16, L"~kd-%06x.part", static_cast<unsigned>(++counter * 2654435761u) & 0xFFFFFF);
+        swprintf(name, 16, L"~kd-%06x.part", number & 0xFFFFFF);
         path = directory + name;
         FileHandle file = OpenFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
+        // A name taken, by a leftover of an earlier run say, is passed over for the next.
         if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) return file;
     }
     return nullptr;
 }
 
-// The copy across volumes; on any failure the temporary file is gone again and Source untouched.
-DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target) {
-    // Refused before anything is copied, as a move refuses it.
-    if (GetFileAttributesW(Target.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_ALREADY_EXISTS;
-    FileHandle source = OpenFile(Source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!source) return LastErrorOr(ERROR_OPEN_FAILED);
-    FILETIME created, accessed, written;
-    if (!GetFileTime(source.get(), &created, &accessed, &written)) return LastErrorOr(ERROR_READ_FAULT);
-    const DWORD attributes = GetFileAttributesW(Source.c_str());
+// The volume a directory lies on: its mount point as the system names it, with the volume's
+// serial number where the system gives one. Empty when the system cannot tell.
+std::wstring VolumeKey(const std::wstring& directory) {
+    wchar_t mount[MAX_PATH + 1];
+    if (directory.empty() || !GetVolumePathNameW(directory.c_str(), mount, MAX_PATH + 1)) return {};
+    DWORD serial = 0;
+    const bool known = GetVolumeInformationW(mount, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0);
+    return PathKey(mount) + L"|" + (known ? std::to_wstring(serial) : std::wstring(L"?"));
+}
+
+}  // namespace
+
+FileMover::FileMover(std::function<bool()> Abandoned) : FAbandoned(std::move(Abandoned)) {}
+
+
+const std::wstring& FileMover::VolumeOf(const std::wstring& Directory, int Slot) {
+    if (Directory != FDirectories[Slot]) {
+        FDirectories[Slot] = Directory;
+        FVolumes[Slot] = VolumeKey(Directory);
+    }
+    return FVolumes[Slot];
+}
+
+// A rename where both lie on one volume as far as the system tells; otherwise, and where it
+// cannot tell, a copy (which is right on one volume too). A plan and a move decide alike.
+FileMover::Way FileMover::WayOf(const std::wstring& Source, const std::wstring& Target) {
+    if (SamePath(Source, Target)) return Way::InPlace;
+    const std::wstring& from = VolumeOf(DirectoryOf(Source), 0);
+    const std::wstring& to = VolumeOf(DirectoryOf(Target), 1);
+    return !from.empty() && from == to ? Way::Rename : Way::Copy;
+}
+
+DWORD FileMover::Check(const std::wstring& Source, const std::wstring& Target, TargetDisk& Disk) {
+    if (DWORD refusal = TargetNameRefusal(Target)) return refusal;
+    const Way way = WayOf(Source, Target);
+    if (way == Way::InPlace) return ERROR_SUCCESS;
+    if (DWORD refusal = Disk.TargetRefusal(Target)) return refusal;
+    if (way == Way::Copy) {
+        SourceFile source;
+        return OpenSource(Source, source);
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD FileMover::Move(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover) {
+    if (Leftover) Leftover->clear();
+    if (DWORD refusal = TargetNameRefusal(Target)) return refusal;
+    switch (WayOf(Source, Target)) {
+        case Way::InPlace:
+            // Already under its new name, or in another letter case: a rename changes the case alone.
+            if (Source == Target || MoveFileExW(Source.c_str(), Target.c_str(), 0)) return ERROR_SUCCESS;
+            return LastErrorOr(ERROR_GEN_FAILURE);
+        case Way::Rename: {
+            // Nothing is copied, so nothing can be half done; the rename refuses a folder that has
+            // gone and a name taken, as a plan does.
+            if (MoveFileExW(Source.c_str(), Target.c_str(), 0)) return ERROR_SUCCESS;
+            const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
+            if (error != ERROR_NOT_SAME_DEVICE) return error;
+            break;
+        }
+        case Way::Copy:
+            break;
+    }
+    return CopyVerifiedThenDelete(Source, Target, Leftover);
+}
+
+// Copies source's bytes to target, returning the checksum of what was read.
+DWORD FileMover::CopyBytes(HANDLE Source, HANDLE Target, uint32_t& Checksum, ULONGLONG& Size) {
+    Block block = NewBlock();
+    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
+    Checksum = 0;
+    Size = 0;
+    for (;;) {
+        if (FAbandoned && FAbandoned()) return ERROR_CANCELLED;
+        DWORD read = 0;
+        if (!ReadFile(Source, block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        if (read == 0) return ERROR_SUCCESS;
+        Checksum = Crc32c(Checksum, block.get(), read);
+        Size += read;
+        if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.get(), read);
+        DWORD written = 0;
+        if (!WriteFile(Target, block.get(), read, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
+        if (written != read) return ERROR_DISK_FULL;
+    }
+}
+
+// The checksum of the copy as the disk gives it back: read past the cache where
+// the system allows it (Windows does; Wine reads through its cache all the same).
+DWORD FileMover::ReadBackChecksum(const std::wstring& Path, uint32_t& Checksum, ULONGLONG& Size) {
+    FileHandle file = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
+    // Some file systems (shares among them) refuse to bypass the cache.
+    if (!file && GetLastError() == ERROR_INVALID_PARAMETER)
+        file = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                        FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) return LastErrorOr(ERROR_OPEN_FAILED);
+    Block block = NewBlock();
+    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
+    Checksum = 0;
+    Size = 0;
+    for (;;) {
+        if (FAbandoned && FAbandoned()) return ERROR_CANCELLED;
+        DWORD read = 0;
+        if (!ReadFile(file.get(), block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        Checksum = Crc32c(Checksum, block.get(), read);
+        Size += read;
+        // A short block is the end: past the cache, reads must start on a sector boundary.
+        if (read < kBlockSize) return ERROR_SUCCESS;
+    }
+}
+
+// The copy across volumes. On any failure the photo stays where it was and the file this move
+// made goes again; one that cannot be removed is named in Leftover, never left unsaid.
+DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target,
+                                        std::wstring* Leftover) {
+    // Refused before anything is copied, as a rename refuses it, and as a plan does.
+    PresentDisk disk;
+    if (DWORD refusal = disk.TargetRefusal(Target)) return refusal;
+    SourceFile source;
+    if (DWORD refusal = OpenSource(Source, source)) return refusal;
 
     std::wstring temporary;
     FileHandle copy = CreateTemporaryCopy(DirectoryOf(Target), temporary);
     if (!copy) return LastErrorOr(ERROR_CANNOT_MAKE);
     auto failed = [&](DWORD error) {
         copy.reset();
-        DeleteFileW(temporary.c_str());
+        if (!RemoveOwnFile(temporary) && Leftover) *Leftover = temporary;
         return error;
     };
 
     uint32_t checksum = 0;
     ULONGLONG size = 0;
-    if (DWORD error = CopyBytes(source.get(), copy.get(), checksum, size)) return failed(error);
-    // The names of later runs come from this date, as a move keeps it. One flush puts the whole
-    // copy on the disk before it is read back (cheaper than writing every block through).
-    if (!SetFileTime(copy.get(), &created, &accessed, &written) || !FlushFileBuffers(copy.get()))
+    if (DWORD error = CopyBytes(source.Handle.get(), copy.get(), checksum, size)) return failed(error);
+    if (size != static_cast<ULONGLONG>(source.Size.QuadPart)) return failed(ERROR_FILE_INVALID);
+    // One flush puts the whole copy on the disk before it is read back (cheaper than writing every
+    // block through). Then its dates, the last write naming the photo in later runs, as a move
+    // keeps them: set after the flush, so that no late write on a share can move them, together
+    // with the attributes.
+    FILE_BASIC_INFO basic = source.Basic;
+    basic.ChangeTime.QuadPart = 0;
+    basic.FileAttributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    if (!FlushFileBuffers(copy.get()) || !SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof(basic)))
         return failed(LastErrorOr(ERROR_WRITE_FAULT));
     copy.reset();
-    source.reset();
 
     uint32_t readBack = 0;
     ULONGLONG readBackSize = 0;
@@ -146,19 +287,25 @@ DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Tar
     // Never over a file that took the name meanwhile.
     if (!MoveFileExW(temporary.c_str(), Target.c_str(), MOVEFILE_WRITE_THROUGH))
         return failed(LastErrorOr(ERROR_ALREADY_EXISTS));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE)))
-        SetFileAttributesW(Target.c_str(), attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-    if (!DeleteFileW(Source.c_str())) {
-        // The photo stays where it was, once: the copy this move made goes again.
-        const DWORD error = LastErrorOr(ERROR_ACCESS_DENIED);
-        SetFileAttributesW(Target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(Target.c_str());
+    // The new name lasts before the photo goes from its card: a power cut in between would leave
+    // the photo only under its temporary name.
+    FlushDirectory(DirectoryOf(Target));
+    if (AfterCopyFiled) AfterCopyFiled();
+
+    // The photo stays where it was, once: the copy this move filed goes again, or is reported.
+    auto undone = [&](DWORD error) {
+        if (!RemoveOwnFile(Target) && Leftover) *Leftover = Target;
         return error;
-    }
+    };
+    if (SourceChanged(source)) return undone(ERROR_FILE_INVALID);
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (!SetFileInformationByHandle(source.Handle.get(), FileDispositionInfo, &disposition, sizeof(disposition)))
+        return undone(LastErrorOr(ERROR_ACCESS_DENIED));
+    // Deleted as its handle closes: the very file that was copied, whatever took its name.
     return ERROR_SUCCESS;
 }
+
+namespace {
 
 std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
     std::array<std::array<uint32_t, 256>, 8> tables{};
@@ -171,10 +318,6 @@ std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
         for (int t = 1; t < 8; ++t) tables[t][i] = (tables[t - 1][i] >> 8) ^ tables[0][tables[t - 1][i] & 0xFF];
     return tables;
 }
-
-}  // namespace
-
-namespace {
 
 uint32_t Crc32cByTables(uint32_t crc, const unsigned char* bytes, size_t size) {
     static const auto tables = MakeCrcTables();
@@ -241,12 +384,39 @@ bool IsTemporaryCopyName(const std::wstring& FileName) {
     return true;
 }
 
-DWORD MoveToTarget(const std::wstring& Source, const std::wstring& Target) {
-    // On one volume a rename: nothing is copied, so nothing can be half done.
-    if (MoveFileExW(Source.c_str(), Target.c_str(), 0)) return ERROR_SUCCESS;
-    const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
-    if (error != ERROR_NOT_SAME_DEVICE) return error;
-    return CopyVerifiedThenDelete(Source, Target);
+std::wstring PathKey(const std::wstring& Path) {
+    std::wstring upper(Path.size(), L'\0');
+    if (Path.empty() || LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Path.c_str(), static_cast<int>(Path.size()),
+                                     upper.data(), static_cast<int>(upper.size())) != static_cast<int>(Path.size())) {
+        upper = Path;
+        for (wchar_t& character : upper)
+            if (character >= L'a' && character <= L'z') character = static_cast<wchar_t>(character - L'a' + L'A');
+    }
+    return upper;
+}
+
+bool SamePath(const std::wstring& Path1, const std::wstring& Path2) {
+    return Path1.size() == Path2.size() && PathKey(Path1) == PathKey(Path2);
+}
+
+DWORD TargetNameRefusal(const std::wstring& Target) {
+    const size_t slash = Target.find_last_of(L'\\');
+    const std::wstring_view name = slash == std::wstring::npos ? std::wstring_view(Target)
+                                                               : std::wstring_view(Target).substr(slash + 1);
+    // What Windows refuses in a name, and a dot or blank at its end, which it would drop
+    // (a file would stand under another name than the one reported).
+    if (name.empty() || name.find_first_of(L"<>:\"/|?*") != std::wstring_view::npos ||
+        std::any_of(name.begin(), name.end(), [](wchar_t character) { return character < 32; }) ||
+        name.back() == L'.' || name.back() == L' ')
+        return ERROR_INVALID_NAME;
+    // A name of a folder entry has at most 255 characters; a plain path fewer than MAX_PATH.
+    if (name.size() > 255 || Target.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+    return ERROR_SUCCESS;
+}
+
+DWORD MoveToTarget(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover) {
+    FileMover mover;
+    return mover.Move(Source, Target, Leftover);
 }
 
 }  // namespace engine

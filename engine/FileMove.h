@@ -4,22 +4,81 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace engine {
 
-// Moves Source to Target, never over an existing file. On one volume this is a
-// rename. Across volumes the file is copied to a temporary name beside Target
-// (TemporaryCopyName), written through with a checksum of what was read, read
-// back and compared, renamed to Target, and only then is Source deleted.
-// ERROR_SUCCESS when moved; otherwise the system's error code of why not (ERROR_CRC
-// when the copy read back differs): Source is where it was, and neither Target
-// nor a temporary file of this move is left.
-DWORD MoveToTarget(const std::wstring& Source, const std::wstring& Target);
+// What a move finds under its target's name: the disk itself, or for a plan the
+// disk as the moves planned before would leave it.
+class TargetDisk {
+public:
+    // ERROR_PATH_NOT_FOUND when Target's folder is not there, ERROR_ALREADY_EXISTS
+    // when a file or folder has Target's name, otherwise ERROR_SUCCESS.
+    virtual DWORD TargetRefusal(const std::wstring& Target) = 0;
+
+protected:
+    ~TargetDisk() = default;
+};
+
+// The moves of one run; what it learns of the volumes holds for the run.
+class FileMover {
+public:
+    // Asked block by block while a file is copied: true abandons the copy in hand.
+    explicit FileMover(std::function<bool()> Abandoned = {});
+
+    // The one answer, for a plan and a move alike, to "can Source move to Target,
+    // and if not, why", found before anything on disk changes: a name no file
+    // system takes or over the path limits, the output folder gone, the name
+    // taken, and across volumes a photo that cannot leave its card (read-only,
+    // held, not deletable). ERROR_SUCCESS when nothing stands in the way, also
+    // for a file that already has its new name (in another letter case at most).
+    DWORD Check(const std::wstring& Source, const std::wstring& Target, TargetDisk& Disk);
+
+    // Moves Source to Target, never over an existing file, after the same checks.
+    // On one volume this is a rename. Across volumes the file is copied to a
+    // temporary name beside Target (TemporaryCopyName) with a checksum of what
+    // was read, read back and compared, renamed to Target, and only then is
+    // Source deleted, through the handle it was read by, unless it changed.
+    // ERROR_SUCCESS when moved; otherwise the system's error code of why not
+    // (ERROR_CRC when the copy read back differs, ERROR_FILE_READ_ONLY for a
+    // protected photo, ERROR_FILE_INVALID when the photo changed while it was
+    // copied, ERROR_CANCELLED when the copy was abandoned): Source is where it
+    // was, and no file of this move is left, unless Leftover then names one that
+    // could not be removed again (the copy under Target, or its temporary file).
+    DWORD Move(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover = nullptr);
+
+private:
+    enum class Way { InPlace, Rename, Copy };
+    Way WayOf(const std::wstring& Source, const std::wstring& Target);
+    const std::wstring& VolumeOf(const std::wstring& Directory, int Slot);
+    DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover);
+    DWORD CopyBytes(HANDLE Source, HANDLE Target, uint32_t& Checksum, ULONGLONG& Size);
+    DWORD ReadBackChecksum(const std::wstring& Path, uint32_t& Checksum, ULONGLONG& Size);
+
+    std::function<bool()> FAbandoned;
+
+    // The last directories asked about, a source's and a target's, with their volumes.
+    std::wstring FDirectories[2];
+    std::wstring FVolumes[2];
+};
+
+// One move with a mover of its own.
+DWORD MoveToTarget(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover = nullptr);
+
+// Why nothing can be filed under Target whatever the disk holds: a character or
+// an end no file name may have (ERROR_INVALID_NAME), a name or a path longer than
+// a plain path allows (ERROR_FILENAME_EXCED_RANGE). ERROR_SUCCESS otherwise.
+DWORD TargetNameRefusal(const std::wstring& Target);
+
+// A path as the file system tells names apart: upper-cased as it compares them.
+std::wstring PathKey(const std::wstring& Path);
+// Two paths name one file, as the file system compares names (letter case aside).
+bool SamePath(const std::wstring& Path1, const std::wstring& Path2);
 
 // Whether a file name is one this program gives a copy in progress: "~kd-" with
 // six hexadecimal digits and ".part" (no longer than any photo's new name, so a
-// name near the path limit still fits).
+// name near the path limit still fits). Such a file is never a photo.
 bool IsTemporaryCopyName(const std::wstring& FileName);
 
 // CRC-32C of Size bytes, continuing from Crc (0 to start).
@@ -29,5 +88,12 @@ uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size);
 // is written to the temporary copy, so a test can spoil what reaches the disk.
 using CopyBlockHook = void (*)(char* Block, DWORD Size);
 extern CopyBlockHook BeforeCopyBlockWritten;
+// For tests: called once the copy stands under its new name, before the photo
+// is deleted from its card, so a test can change the disk there.
+using MoveStepHook = void (*)();
+extern MoveStepHook AfterCopyFiled;
+// For tests: the numbers of temporary names, in place of the program's own.
+using TemporaryNumberHook = unsigned (*)();
+extern TemporaryNumberHook NextTemporaryNumber;
 
 }  // namespace engine

@@ -1,10 +1,10 @@
 #include "engine/ReleaseRun.h"
 
-#include <algorithm>
 #include <unordered_set>
 
 #include "engine/FileDates.h"
 #include "engine/FileMove.h"
+#include "engine/SystemMessage.h"
 #include "engine/TargetNames.h"
 #include "runtime/SysUtils.h"
 
@@ -13,44 +13,54 @@ namespace engine {
 bool ReleaseObserver::DateRead(int, int) { return true; }
 void ReleaseObserver::Sorted(int) {}
 void ReleaseObserver::FileStarting(int, const std::wstring&) {}
+bool ReleaseObserver::CopyAbandoned() { return false; }
+
+std::wstring FailureReason(const FileResult& Result) {
+    std::wstring reason;
+    switch (Result.Error) {
+        // Windows has texts for these that some systems lack.
+        case ERROR_FILE_READ_ONLY:
+            reason = L"The file is read-only (protected): it does not leave its volume.";
+            break;
+        case ERROR_FILE_INVALID:
+            reason = L"The file changed while it was copied.";
+            break;
+        default:
+            reason = SystemMessage(Result.Error);
+    }
+    if (!Result.Leftover.empty()) reason += L" A copy could not be removed again: " + Result.Leftover;
+    return reason;
+}
 
 namespace {
 
-// The names on disk as the moves so far would have left them. File names
-// compare without regard to letter case, as the file system compares them.
-class PlannedDisk {
+// The disk as the moves planned so far would leave it. File names compare
+// without regard to letter case, as the file system compares them.
+class PlannedDisk : public TargetDisk {
 public:
-    DWORD Move(const std::wstring& Source, const std::wstring& Target) {
-        const std::wstring name = Target.substr(Target.find_last_of(L'\\') + 1);
-        if (name.find_first_of(L"<>|\"*?") != std::wstring::npos ||
-            std::any_of(name.begin(), name.end(), [](wchar_t character) { return character < 32; }))
-            return ERROR_INVALID_NAME;
-        const std::wstring directory = Target.substr(0, Target.size() - name.size());
+    DWORD TargetRefusal(const std::wstring& Target) override {
+        const std::wstring directory = Target.substr(0, Target.find_last_of(L'\\') + 1);
         if (directory != FCheckedDirectory) {
             FDirectoryExists = forms::DirectoryExists(directory);
             FCheckedDirectory = directory;
         }
         if (!FDirectoryExists) return ERROR_PATH_NOT_FOUND;
-        const std::wstring target = Key(Target);
+        const std::wstring target = PathKey(Target);
         if (FArrived.count(target) || (!FLeft.count(target) && GetFileAttributesW(Target.c_str()) != INVALID_FILE_ATTRIBUTES))
             return ERROR_ALREADY_EXISTS;
-        const std::wstring source = Key(Source);
+        return ERROR_SUCCESS;
+    }
+    void Moved(const std::wstring& Source, const std::wstring& Target) {
+        const std::wstring source = PathKey(Source), target = PathKey(Target);
+        // A file already at its name (or renamed in letter case) leaves nothing free and takes nothing.
+        if (source == target) return;
         FArrived.insert(target);
         FArrived.erase(source);
         FLeft.insert(source);
         FLeft.erase(target);
-        return ERROR_SUCCESS;
     }
 
 private:
-    static std::wstring Key(const std::wstring& path) {
-        std::wstring upper(path.size(), L'\0');
-        if (path.empty() || LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()),
-                                         upper.data(), static_cast<int>(upper.size())) != static_cast<int>(path.size()))
-            return forms::AsciiUpperCase(path);
-        return upper;
-    }
-
     std::unordered_set<std::wstring> FArrived;
     std::unordered_set<std::wstring> FLeft;
     std::wstring FCheckedDirectory;
@@ -73,6 +83,7 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
     Observer.Sorted(count);
 
     PlannedDisk plan;
+    FileMover mover([&Observer] { return Observer.CopyAbandoned(); });
     DayCounter counter;
     for (int i = 0; i < count; ++i) {
         const std::wstring& source = Files[i];
@@ -82,10 +93,15 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
         FileResult result;
         result.Source = source;
         result.Target = BuildTargetName(Observer.OutputDirectory(), day, Observer.Label(), number, source);
-        if (result.Target.empty())
+        // A plan asks the very question a move asks first, of the disk as the moves before would leave it.
+        if (result.Target.empty()) {
             result.Error = ERROR_INVALID_NAME;
-        else
-            result.Error = Mode == ReleaseMode::Plan ? plan.Move(source, result.Target) : MoveToTarget(source, result.Target);
+        } else if (Mode == ReleaseMode::Plan) {
+            result.Error = mover.Check(source, result.Target, plan);
+            if (result.Moved()) plan.Moved(source, result.Target);
+        } else {
+            result.Error = mover.Move(source, result.Target, &result.Leftover);
+        }
         // A file that went or is held since the sort cannot move, and its date
         // cannot be read now either: that ends the run here, as it would have
         // at the sort. Asking only when the move failed spares every file a read.

@@ -17,8 +17,15 @@ struct FileResult {
     // ERROR_SUCCESS when the file moved (in a plan: would move), otherwise the
     // system's error code of why it did not.
     DWORD Error = ERROR_SUCCESS;
+    // A copy the move made and could not remove again when it failed: the file
+    // stands there too (or in part, under a temporary name). Empty otherwise.
+    std::wstring Leftover;
     bool Moved() const { return Error == ERROR_SUCCESS; }
 };
+
+// Why a file did not move, in words: the system's message for its error (the
+// engine's own for the errors it decides itself), and a copy left behind.
+std::wstring FailureReason(const FileResult& Result);
 
 // What a release asks of its caller and tells it, file by file.
 class ReleaseObserver {
@@ -35,6 +42,9 @@ public:
     virtual void FileStarting(int Index, const std::wstring& Source);
     // File Index is done, moved or not. False stops the run after it.
     virtual bool FileDone(int Index, const FileResult& Result) = 0;
+    // Asked block by block while a file is copied across volumes: true abandons
+    // the copy in hand (its temporary file goes, the file stays where it was).
+    virtual bool CopyAbandoned();
 
 protected:
     ~ReleaseObserver() = default;

@@ -25,10 +25,11 @@ std::wstring SystemFolderPath(const wchar_t* name) {
 
 }  // namespace
 
-void RestrictLibrarySearchToSystemFolder() {
+bool RestrictLibrarySearchToSystemFolder() {
     // The current directory leaves the search in any case (it may be a card or a share).
     SetDllDirectoryW(L"");
-    if (auto restrict = SetDefaultDllDirectoriesCall()) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    auto restrict = SetDefaultDllDirectoriesCall();
+    return restrict && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 HMODULE SystemLibrary(const wchar_t* name) {

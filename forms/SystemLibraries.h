@@ -7,8 +7,10 @@
 namespace forms {
 
 // The system folder becomes the only place from which DLLs load: first thing in
-// every program, before anything loads a library by name.
-void RestrictLibrarySearchToSystemFolder();
+// every program, before anything loads a library by name. False where the system
+// cannot restrict the search (Windows 7 without its loader update): the DLLs this
+// layer loads still come from the system folder, what they load may not.
+bool RestrictLibrarySearchToSystemFolder();
 
 // A DLL from the system folder, loaded once and kept; nullptr when it is not there.
 HMODULE SystemLibrary(const wchar_t* name);

@@ -13,6 +13,7 @@
 #include "ReferenceQuickSort.h"
 #include "TempTree.h"
 #include "engine/FileDates.h"
+#include "engine/FileMove.h"
 #include "KamdropTestForm.h"
 
 using namespace forms;
@@ -371,13 +372,16 @@ TEST_F(ReleaseRunTest, SecondRunIntoTheSameOutputFailsOnExistingNamesAndLeavesTh
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ReleaseRunTest, HiddenFilesMoveAndSubdirectoriesStayUntouched) {
+// A copy an earlier run left unfinished (its temporary name) is never a photo either.
+TEST_F(ReleaseRunTest, HiddenFilesMoveWhileSubdirectoriesAndUnfinishedCopiesStayUntouched) {
     tree.MakeFile(L"in\\hidden.jpg", 2023, 1, 11, 12, 0, 0, FILE_ATTRIBUTE_HIDDEN);
     tree.MakeDirectory(L"in\\sub");
     tree.MakeFile(L"in\\sub\\inner.jpg", 2023, 1, 11);
+    tree.MakeFile(L"in\\~kd-3f09a1.part", 2023, 1, 10);
     PressStart();
     EXPECT_TRUE(InOut(L"2023-01-11_Holiday_01.jpg"));
     EXPECT_TRUE(tree.Exists(L"in\\sub\\inner.jpg"));
+    EXPECT_TRUE(tree.Exists(L"in\\~kd-3f09a1.part"));
     EXPECT_EQ(Rows().size(), 1u);
 }
 
@@ -448,6 +452,30 @@ TEST_F(ReleaseRunTest, LabelThatWouldLeaveTheOutputDirectoryIsNotMoved) {
         EXPECT_TRUE(tree.Exists(L"in\\photo.jpg")) << label;
         DeleteFileW(In(L"photo.jpg").c_str());
     }
+}
+
+// The photo and its copy, for the hook (a plain function) to take.
+std::wstring gPhoto, gCopy;
+HANDLE gViewer = INVALID_HANDLE_VALUE;
+
+// A photo that cannot leave its card once its copy is filed (made read-only meanwhile), whose copy
+// a viewer holds open: the copy cannot go again, and both names stand in the list with a cross.
+TEST_F(ReleaseRunTest, CopyThatCannotBeRemovedAgainStandsInTheListBesideThePhoto) {
+    TempTree card(L"Z:\\dev\\shm\\");
+    gPhoto = card.MakeFile(L"IMG_0001.JPG", 2023, 1, 11);
+    gCopy = tree.Path(L"out\\2023-01-11_Holiday_01.jpg");
+    engine::AfterCopyFiled = [] {
+        SetFileAttributesW(gPhoto.c_str(), FILE_ATTRIBUTE_READONLY);
+        gViewer = CreateFileW(gCopy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    SetFields(card.Path(), tree.Path(L"out"), L"Holiday");
+    PressStart();
+    engine::AfterCopyFiled = nullptr;
+    CloseHandle(gViewer);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{gCopy, 1}, {gPhoto, 1}}));
+    EXPECT_EQ(card.Content(L"IMG_0001.JPG"), "IMG_0001.JPG");
+    EXPECT_EQ(tree.Content(L"out\\2023-01-11_Holiday_01.jpg"), "IMG_0001.JPG");
+    SetFileAttributesW(gPhoto.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ReleaseRunTest, StartChecksRefuseWithTheirMessagesAndChangeNothing) {

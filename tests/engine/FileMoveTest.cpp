@@ -10,9 +10,12 @@
 
 namespace {
 
-using CopyBlockHookCase = engine::CopyBlockHook;
-// The target of the case in hand, for a hook (a plain function) to take.
-std::wstring gTarget;
+// The case in hand, for the hooks (plain functions) to take.
+std::wstring gSource, gTarget;
+HANDLE gHolder = INVALID_HANDLE_VALUE;
+bool gAbandon = false;
+int gBlocks = 0;
+engine::CopyBlockHook gDuringCopy = nullptr;
 
 // A folder on another file system than the temporary folder's: a card.
 const wchar_t kOtherVolume[] = L"Z:\\dev\\shm\\";
@@ -36,9 +39,33 @@ FILETIME LastWrite(const std::wstring& path) {
     return data.ftLastWriteTime;
 }
 
+// Opened as another program would, with the sharing given.
+HANDLE Hold(const std::wstring& path, DWORD access, DWORD share) {
+    return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The temporary file of the copy in hand.
+std::wstring TemporaryFile() {
+    const std::wstring folder = gTarget.substr(0, gTarget.find_last_of(L'\\') + 1);
+    for (const std::wstring& name : Names(folder))
+        if (engine::IsTemporaryCopyName(name)) return folder + name;
+    return {};
+}
+
+// Counts the blocks copied and hands each to the case's own hook.
+void CountBlock(char* block, DWORD size) {
+    ++gBlocks;
+    if (gDuringCopy) gDuringCopy(block, size);
+}
+
 class FileMoveTest : public ::testing::Test {
 protected:
-    void TearDown() override { engine::BeforeCopyBlockWritten = nullptr; }
+    void TearDown() override {
+        engine::BeforeCopyBlockWritten = nullptr;
+        engine::AfterCopyFiled = nullptr;
+        engine::NextTemporaryNumber = nullptr;
+        gDuringCopy = nullptr;
+    }
     TempTree disk;
     TempTree card{kOtherVolume};
 };
@@ -53,8 +80,7 @@ TEST_F(FileMoveTest, FailedMoveLeavesAnExistingTargetAlone) {
         for (bool held : {false, true}) {
             SCOPED_TRACE(testing::Message() << (from == &card ? "across volumes" : "one volume")
                                             << (held ? ", held" : ""));
-            HANDLE holder = held ? CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                                 : INVALID_HANDLE_VALUE;
+            HANDLE holder = held ? Hold(source, GENERIC_READ, 0) : INVALID_HANDLE_VALUE;
             engine::BeforeCopyBlockWritten = [](char*, DWORD) { ADD_FAILURE() << "copied onto a taken name"; };
             EXPECT_NE(engine::MoveToTarget(source, target), static_cast<DWORD>(ERROR_SUCCESS));
             engine::BeforeCopyBlockWritten = nullptr;
@@ -67,11 +93,14 @@ TEST_F(FileMoveTest, FailedMoveLeavesAnExistingTargetAlone) {
     EXPECT_EQ(Names(disk.Path()), std::vector<std::wstring>{L"source.jpg"}) << "no temporary file is left";
 }
 
-// Across volumes the copy is whole, keeps its date and attributes, and the source goes;
-// on one volume the file is renamed. Large enough for several blocks and a short last one.
+// Across volumes the copy is whole (the copy ran: blocks went through it), keeps its date and
+// attributes, and the source goes; on one volume the file is renamed, a protected one too, which
+// keeps its flag. Large enough for several blocks and a short last one.
 TEST_F(FileMoveTest, MovedFileIsWholeUnderItsNewNameWithItsDate) {
+    engine::BeforeCopyBlockWritten = CountBlock;
     for (TempTree* from : {&disk, &card}) {
-        SCOPED_TRACE(from == &card ? "across volumes" : "one volume");
+        const bool across = from == &card;
+        SCOPED_TRACE(across ? "across volumes" : "one volume");
         const std::wstring source = from->Path(L"big.jpg");
         std::string bytes(3 * 1024 * 1024 + 517, '\0');
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + (i >> 12));
@@ -80,58 +109,146 @@ TEST_F(FileMoveTest, MovedFileIsWholeUnderItsNewNameWithItsDate) {
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         CloseHandle(file);
         SetLastWriteTime(source, LocalToFileTime(2023, 5, 4, 10, 11, 12));
-        SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | (across ? 0 : FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(source.c_str(), attributes);
         const FILETIME before = LastWrite(source);
 
-        const std::wstring target = disk.Path(from == &card ? L"moved-across.jpg" : L"moved-here.jpg");
+        gBlocks = 0;
+        const std::wstring target = disk.Path(across ? L"moved-across.jpg" : L"moved-here.jpg");
         ASSERT_EQ(engine::MoveToTarget(source, target), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(gBlocks, across ? 49 : 0) << "a copy in 64 KiB blocks across volumes, a rename on one";
         EXPECT_FALSE(from->Exists(L"big.jpg"));
         EXPECT_TRUE(disk.Content(target.substr(disk.Path().size() + 1)) == bytes);
         const FILETIME after = LastWrite(target);
         EXPECT_EQ(CompareFileTime(&before, &after), 0);
-        EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(GetFileAttributesW(target.c_str()) & attributes, attributes);
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     EXPECT_EQ(Names(disk.Path()).size(), 2u) << "no temporary file is left";
 }
 
-// What reaches the disk differs from what was read (one byte spoiled on its way),
-// or the name is taken while the copy is made: the photo stays on the card, nothing
-// stands under its new name or a temporary one.
-TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehind) {
+enum class Left { Nothing, TheOtherFile, CopyUnderItsName, TemporaryFile };
+
+// A copy across volumes that cannot be finished, or a photo that cannot leave its card: the photo
+// stays on the card, whole, and the output folder is as before, or what could not be removed
+// again is reported by its name.
+TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehindUnsaid) {
     const struct {
         const char* what;
-        CopyBlockHookCase hook;
+        void (*before)();                     // before the move
+        engine::CopyBlockHook duringCopy;     // with every block
+        engine::MoveStepHook afterFiled;      // once the copy stands under its name
         DWORD error;
+        bool copies;
+        Left left;
     } cases[] = {
-        {"a spoiled byte", [](char* block, DWORD) { block[7] ^= 0x20; }, ERROR_CRC},
-        {"the name taken meanwhile",
+        {"a spoiled byte", nullptr, [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, ERROR_CRC, true,
+         Left::Nothing},
+        {"the name taken meanwhile", nullptr,
          [](char*, DWORD) {
              HANDLE other = CreateFileW(gTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
              if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
          },
-         0},
+         nullptr, ERROR_ALREADY_EXISTS, true, Left::TheOtherFile},
+        {"the photo held by a reader who shares reading only",
+         [] { gHolder = Hold(gSource, GENERIC_READ, FILE_SHARE_READ); }, nullptr, nullptr, ERROR_SHARING_VIOLATION,
+         false, Left::Nothing},
+        {"a protected (read-only) photo", [] { SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_READONLY); },
+         nullptr, nullptr, ERROR_FILE_READ_ONLY, false, Left::Nothing},
+        {"the photo cannot be deleted, its copy is held by a reader who shares everything", nullptr, nullptr,
+         [] {
+             SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_READONLY);
+             gHolder = Hold(gTarget, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+         },
+         ERROR_ACCESS_DENIED, true, Left::Nothing},
+        {"the photo cannot be deleted, its copy is held by a viewer", nullptr, nullptr,
+         [] {
+             SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_READONLY);
+             gHolder = Hold(gTarget, GENERIC_READ, FILE_SHARE_READ);
+         },
+         ERROR_ACCESS_DENIED, true, Left::CopyUnderItsName},
+        {"the photo changed on the card meanwhile", nullptr, nullptr,
+         [] {
+             HANDLE other = Hold(gSource, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+             const FILETIME later = LocalToFileTime(2024, 1, 1, 0, 0, 0);
+             SetFileTime(other, nullptr, nullptr, &later);
+             CloseHandle(other);
+         },
+         ERROR_FILE_INVALID, true, Left::Nothing},
+        {"a spoiled byte, the temporary file held by a viewer", nullptr,
+         [](char* block, DWORD) {
+             block[7] ^= 0x20;
+             if (gHolder == INVALID_HANDLE_VALUE)
+                 gHolder = Hold(TemporaryFile(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+         },
+         nullptr, ERROR_CRC, true, Left::TemporaryFile},
+        {"the copy abandoned", nullptr, [](char*, DWORD) { gAbandon = true; }, nullptr, ERROR_CANCELLED, true,
+         Left::Nothing},
     };
+    engine::BeforeCopyBlockWritten = CountBlock;
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
-        const std::wstring source = card.MakeFile(L"IMG_0001.JPG", 2023, 5, 4);
+        gSource = card.MakeFile(L"IMG_0001.JPG", 2023, 5, 4);
         gTarget = disk.Path(L"2023-05-04_Cut_01.jpg");
-        engine::BeforeCopyBlockWritten = each.hook;
-        const DWORD error = engine::MoveToTarget(source, gTarget);
-        engine::BeforeCopyBlockWritten = nullptr;
-        EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
-        if (each.error) {
-            EXPECT_EQ(error, each.error);
-        }
-        EXPECT_EQ(card.Content(L"IMG_0001.JPG"), "IMG_0001.JPG");
+        gHolder = INVALID_HANDLE_VALUE;
+        gAbandon = false;
+        gBlocks = 0;
+        if (each.before) each.before();
+        gDuringCopy = each.duringCopy;
+        engine::AfterCopyFiled = each.afterFiled;
+        engine::FileMover mover([] { return gAbandon; });
+        std::wstring leftover;
+        EXPECT_EQ(mover.Move(gSource, gTarget, &leftover), each.error);
+        engine::AfterCopyFiled = nullptr;
+        if (gHolder != INVALID_HANDLE_VALUE) CloseHandle(gHolder);
+
+        EXPECT_EQ(card.Content(L"IMG_0001.JPG"), "IMG_0001.JPG") << "the photo is whole on its card";
+        EXPECT_EQ(gBlocks > 0, each.copies);
         const std::vector<std::wstring> left = Names(disk.Path());
-        for (const std::wstring& name : left)
-            EXPECT_FALSE(engine::IsTemporaryCopyName(name)) << testing::PrintToString(name);
-        if (each.error == ERROR_CRC) {
-            EXPECT_TRUE(left.empty());
+        switch (each.left) {
+            case Left::Nothing:
+                EXPECT_TRUE(left.empty()) << testing::PrintToString(left);
+                EXPECT_TRUE(leftover.empty());
+                break;
+            case Left::TheOtherFile:
+                EXPECT_EQ(left, std::vector<std::wstring>{L"2023-05-04_Cut_01.jpg"});
+                EXPECT_EQ(disk.Content(L"2023-05-04_Cut_01.jpg"), "") << "not the photo's copy";
+                EXPECT_TRUE(leftover.empty());
+                break;
+            case Left::CopyUnderItsName:
+                EXPECT_EQ(leftover, gTarget);
+                EXPECT_EQ(disk.Content(L"2023-05-04_Cut_01.jpg"), "IMG_0001.JPG") << "the copy is whole";
+                break;
+            case Left::TemporaryFile:
+                ASSERT_EQ(left.size(), 1u);
+                EXPECT_TRUE(engine::IsTemporaryCopyName(left[0]));
+                EXPECT_EQ(leftover, disk.Path(left[0]));
+                break;
         }
-        DeleteFileW(gTarget.c_str());
-        DeleteFileW(source.c_str());
+        for (const std::wstring& name : left) DeleteFileW(disk.Path(name).c_str());
+        SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(gSource.c_str());
     }
+}
+
+// A temporary name a leftover of an earlier run holds is passed over: the copy takes the next
+// name, and the leftover stays as it was.
+TEST_F(FileMoveTest, TemporaryNameOfALeftoverIsPassedOverForANewOne) {
+    disk.MakeFile(L"~kd-000001.part", 2023, 1, 1);
+    engine::NextTemporaryNumber = [] {
+        static unsigned number = 0;
+        return ++number;
+    };
+    gTarget = disk.Path(L"2023-05-04_Cut_01.jpg");
+    engine::BeforeCopyBlockWritten = [](char*, DWORD) {
+        const std::wstring second = gTarget.substr(0, gTarget.find_last_of(L'\\') + 1) + L"~kd-000002.part";
+        EXPECT_NE(GetFileAttributesW(second.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy is made under the next name";
+    };
+    const std::wstring source = card.MakeFile(L"IMG_0001.JPG", 2023, 5, 4);
+    EXPECT_EQ(engine::MoveToTarget(source, gTarget), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(disk.Content(L"~kd-000001.part"), "~kd-000001.part");
+    EXPECT_EQ(disk.Content(L"2023-05-04_Cut_01.jpg"), "IMG_0001.JPG");
+    EXPECT_EQ(Names(disk.Path()).size(), 2u) << "the new temporary file is gone";
 }
 
 TEST(CopyChecksumTest, IsTheCastagnoliCrcInOneCallOrInPieces) {

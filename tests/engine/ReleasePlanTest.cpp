@@ -59,6 +59,8 @@ TEST(ReleasePlanTest, PlanChangesNothingAndForetellsEveryMoveAndFailure) {
         tree.MakeFile(L"in\\IMG_3.JPG", 2023, 1, 12, 10);
         tree.MakeFile(L"in\\2023-01-12_Holiday_02.jpg", 2023, 1, 12, 8);
         tree.MakeFile(folder + L"2023-01-11_HOLIDAY_02.JPG", 2023, 1, 1);
+        // A copy an earlier run left unfinished is never a photo.
+        tree.MakeFile(L"in\\~kd-00c0de.part", 2023, 1, 10);
 
         const std::vector<std::wstring> before = Listing(tree);
         const std::vector<std::wstring> plan = Release(tree.Path(L"in"), output, c.label, ReleaseMode::Plan);
@@ -66,6 +68,7 @@ TEST(ReleasePlanTest, PlanChangesNothingAndForetellsEveryMoveAndFailure) {
         const std::vector<std::wstring> moves = Release(tree.Path(L"in"), output, c.label, ReleaseMode::Move);
         EXPECT_EQ(plan, moves) << c.label;
         EXPECT_EQ(moves.size(), c.sameFolder ? 5u : 4u) << c.label;
+        EXPECT_EQ(tree.Content(L"in\\~kd-00c0de.part"), "in\\~kd-00c0de.part") << c.label;
     }
 }
 

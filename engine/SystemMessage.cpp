@@ -1,6 +1,8 @@
-#include "console/SystemMessage.h"
+#include "engine/SystemMessage.h"
 
 #include "runtime/SysUtils.h"
+
+namespace engine {
 
 std::wstring SystemMessage(DWORD Error) {
     wchar_t* text = nullptr;
@@ -11,3 +13,5 @@ std::wstring SystemMessage(DWORD Error) {
     if (text) LocalFree(text);
     return message.empty() ? forms::Format(L"System error %lu.", Error) : message;
 }
+
+}  // namespace engine

@@ -5,4 +5,8 @@
 
 #include <string>
 
+namespace engine {
+
 std::wstring SystemMessage(DWORD Error);
+
+}  // namespace engine
