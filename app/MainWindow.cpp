@@ -11,6 +11,7 @@
 
 #include "app/ResultMarks.h"
 #include "engine/FileMove.h"
+#include "engine/ReleaseChecks.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
 #include "forms/Dialogs.h"
@@ -172,7 +173,7 @@ void TKamdropForm::CreateLayout() {
     makeField(OvcHistoryComboBoxLabel, L"OvcHistoryComboBoxLabel", 300, 15, 174, 20, 0, 4);
     OvcHistoryComboBoxLabel->SetAnchors(akLeft | akTop | akRight);
     OvcHistoryComboBoxLabel->SetDropDownCount(20);
-    OvcHistoryComboBoxLabel->SetMaxLength(50);
+    OvcHistoryComboBoxLabel->SetMaxLength(engine::kMaxLabelLength);
     OvcHistoryComboBoxLabel->OnKeyPress = Bind<&TKamdropForm::HandleValidateInput>(this);
 
     auto attachCaption = [](TOvcAttachedLabel* label, TOvcHistoryComboBox* box) {
@@ -525,22 +526,14 @@ void TKamdropForm::Software1Click(TObject*) { library::OpenUrl(library::Software
 void TKamdropForm::HandleStartButtonClick(TObject*) {
     const std::wstring source = OvcHistoryComboBoxDirSource->Text();
     const std::wstring target = OvcHistoryComboBoxDirTarget->Text();
-    if (!DirectoryExists(source)) {
-        MessageDlg(L"Invalid input directory.\r\nBe sure camera is attached and standby in USB mode.",
-                   mtInformation, mbOK);
+    if (const std::wstring refusal = engine::StartRefusal(source, target, OvcHistoryComboBoxLabel->Text());
+        !refusal.empty()) {
+        MessageDlg(refusal, mtInformation, mbOK);
         return;
     }
-    if (!DirectoryExists(target)) {
-        MessageDlg(L"Invalid output directory.", mtInformation, mbOK);
-        return;
-    }
-    if (OvcHistoryComboBoxLabel->Text().empty()) {
-        MessageDlg(L"Label must be specified.", mtInformation, mbOK);
-        return;
-    }
-    if (source == target &&
-        MessageDlg(L"The input directory is the same as the output directory.\r\nAre you sure to continue?",
-                   mtConfirmation, mbYes | mbNo) != mrYes)
+    // The window's own question: only the same text is the same folder here.
+    if (source == target && MessageDlg(std::wstring(engine::kSameDirectories) + L"\r\nAre you sure to continue?",
+                                       mtConfirmation, mbYes | mbNo) != mrYes)
         return;
 
     DirReader->SetDirectory(IncludeTrailingPathDelimiter(source));

@@ -1,35 +1,58 @@
 #include "console/CommandLine.h"
 
+#include <windows.h>
+
+#include <set>
 #include <vector>
 
 std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Result) {
     std::vector<std::wstring> positional;
+    std::set<std::wstring> given;
+    // The first thing wrong, in the order of the arguments; the rest are still read.
+    std::wstring wrong;
+    auto refuse = [&](std::wstring text) {
+        if (wrong.empty()) wrong = std::move(text);
+    };
+    auto once = [&](const std::wstring& option) {
+        if (!given.insert(option).second) refuse(option + L" is given twice.");
+    };
     bool optionsEnded = false;
     for (int i = 0; i < Count; ++i) {
         const std::wstring argument = Arguments[i];
+        if (argument.find(L'"') != std::wstring::npos) Result.QuoteInArgument = true;
         if (optionsEnded || argument.size() < 2 || (argument[0] != L'-' && argument != L"/?")) {
             positional.push_back(argument);
         } else if (argument == L"--") {
             // Everything after it is a plain argument: a label may begin with "-".
             optionsEnded = true;
         } else if (argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"-?") {
+            once(L"--help");
             Result.Help = true;
         } else if (argument == L"--dry-run") {
+            once(argument);
             Result.DryRun = true;
         } else if (argument == L"--yes") {
+            once(argument);
             Result.Yes = true;
         } else if (argument == L"--report" || argument.starts_with(L"--report=")) {
+            once(L"--report");
             if (argument == L"--report") {
-                if (i + 1 == Count) return L"--report needs a file name.";
+                // A forgotten name must not turn the next option into one: "--report --dry-run".
+                const bool named = i + 1 < Count && (Arguments[i + 1][0] != L'-' || Arguments[i + 1][1] == L'\0');
+                if (!named) {
+                    refuse(L"--report needs a file name (--report=NAME for a name that begins with \"-\").");
+                    continue;
+                }
                 Result.Report = Arguments[++i];
             } else {
                 Result.Report = argument.substr(9);
             }
-            if (Result.Report.empty()) return L"--report needs a file name.";
+            if (Result.Report.empty()) refuse(L"--report needs a file name.");
         } else {
-            return L"Unknown option: " + argument;
+            refuse(L"Unknown option: " + argument);
         }
     }
+    if (!wrong.empty()) return wrong;
     if (Result.Help) return {};
     if (positional.size() != 3)
         return positional.size() < 3 ? L"INPUT, OUTPUT and LABEL are needed." : L"Too many arguments: " + positional[3];
@@ -37,6 +60,27 @@ std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Resul
     Result.Output = positional[1];
     Result.Label = positional[2];
     return {};
+}
+
+const wchar_t* QuoteHint() {
+    return L"An argument holds a quote (\"): a quoted folder that ends in \\ runs into the next arguments; "
+           L"drop the final \\ of a quoted folder (\"D:\\my photos\" rather than \"D:\\my photos\\\").";
+}
+
+std::wstring FullPath(const std::wstring& Path) {
+    if (Path.empty()) return {};
+    wchar_t* namePart = nullptr;
+    DWORD size = GetFullPathNameW(Path.c_str(), 0, nullptr, &namePart);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    size = GetFullPathNameW(Path.c_str(), size, full.data(), &namePart);
+    if (size == 0 || size >= full.size()) return {};
+    full.resize(size);
+    // "D:\" is the drive's root; "D:" would be the drive's current folder.
+    while (full.size() > 1 && (full.back() == L'\\' || full.back() == L'/') &&
+           !(full.size() == 3 && full[1] == L':'))
+        full.pop_back();
+    return full;
 }
 
 const wchar_t* UsageText() {
@@ -49,17 +93,20 @@ const wchar_t* UsageText() {
            L"  INPUT          the card's folder, e.g. E:\\DCIM\\100CANON\n"
            L"  OUTPUT         the folder the photos go to\n"
            L"  LABEL          part of every new name, at most 50 characters; a blank,\n"
-           L"                 \"*\", \".\", \"?\" and \"\\\" become \"_\"\n"
+           L"                 \"*\", \".\", \"?\" and \"\\\" become \"_\"; / : < > | \" are refused\n"
            L"  --dry-run      shows the new names and what would fail; moves nothing\n"
            L"  --yes          goes on when INPUT and OUTPUT are the same folder\n"
-           L"  --report FILE  writes a CSV file (UTF-8): source, target, result, reason\n"
+           L"  --report FILE  writes a CSV file (UTF-8): source, target, result, reason;\n"
+           L"                 --report=FILE for a name that begins with \"-\"\n"
            L"  --             ends the options (for a label that begins with \"-\")\n"
            L"  --help, -h, /? shows this text\n"
            L"\n"
+           L"Each option at most once. A quoted folder ends without \\: \"D:\\my photos\".\n"
            L"One line per file: \"OK   file -> new name\" or \"FAIL file -> new name (why)\",\n"
-           L"then a summary. Ctrl+C stops after the file in hand.\n"
+           L"then a summary. Ctrl+C stops after the file in hand; closing the console\n"
+           L"abandons the copy in hand, which stays on the card.\n"
            L"\n"
            L"Exit status: 0 all moved (a dry run: nothing would fail), 1 some files failed,\n"
            L"2 wrong use or a check refused (nothing moved), 3 the run ended on a date it\n"
-           L"could not read, 130 stopped by Ctrl+C.\n";
+           L"could not read, 130 stopped.\n";
 }

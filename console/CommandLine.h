@@ -11,11 +11,26 @@ struct CommandLine {
     bool DryRun = false;
     bool Yes = false;
     bool Help = false;
+    // An argument holds a quote: the C runtime reads \" at the end of a quoted
+    // folder as a quote in the argument, and runs the next arguments into it.
+    bool QuoteInArgument = false;
 };
 
-// Reads the arguments after the program name. Empty when they make a valid
-// command line, otherwise what is wrong with them.
+// Reads every argument after the program name before anything is decided.
+// Empty when they make a valid command line, otherwise what is wrong with them:
+// an unknown or repeated option, an option without its value (an option never
+// takes another option as its value), or too few or too many plain arguments
+// (not counted with --help, which is shown when the options are right).
 std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Result);
+
+// What a quote in an argument most likely means, told with a refusal.
+const wchar_t* QuoteHint();
 
 // The text --help shows.
 const wchar_t* UsageText();
+
+// Path made absolute and normal (as the system resolves it: "." and ".." gone,
+// relative to the current directory, a drive without a folder to that drive's
+// current folder) and without a separator at its end, unless it is a drive's root.
+// Empty when the system cannot resolve it.
+std::wstring FullPath(const std::wstring& Path);

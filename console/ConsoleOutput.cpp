@@ -12,7 +12,8 @@ constexpr ULONGLONG kProgressMs = 100;
 
 }  // namespace
 
-ConsoleStream::ConsoleStream(DWORD StandardHandle) : FHandle(GetStdHandle(StandardHandle)) {
+ConsoleStream::ConsoleStream(DWORD StandardHandle, ConsoleStream* FlushedFirst)
+    : FHandle(GetStdHandle(StandardHandle)), FFlushedFirst(FlushedFirst) {
     DWORD mode;
     FConsole = FHandle && FHandle != INVALID_HANDLE_VALUE && GetConsoleMode(FHandle, &mode);
 }
@@ -20,6 +21,7 @@ ConsoleStream::ConsoleStream(DWORD StandardHandle) : FHandle(GetStdHandle(Standa
 ConsoleStream::~ConsoleStream() { Flush(); }
 
 void ConsoleStream::Write(std::wstring_view Text) {
+    if (FFlushedFirst) FFlushedFirst->Flush();
     if (!FHandle || FHandle == INVALID_HANDLE_VALUE) return;
     if (FConsole) {
         DWORD written;

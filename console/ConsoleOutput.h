@@ -9,7 +9,10 @@
 
 class ConsoleStream {
 public:
-    explicit ConsoleStream(DWORD StandardHandle);
+    // FlushedFirst, when given, is flushed before anything is written here:
+    // standard error after standard output, so that a file or pipe that takes
+    // both gets the lines in the order they were written.
+    explicit ConsoleStream(DWORD StandardHandle, ConsoleStream* FlushedFirst = nullptr);
     ~ConsoleStream();
     ConsoleStream(const ConsoleStream&) = delete;
     ConsoleStream& operator=(const ConsoleStream&) = delete;
@@ -21,6 +24,7 @@ public:
 
 private:
     HANDLE FHandle;
+    ConsoleStream* FFlushedFirst;
     bool FConsole;
     std::string FBuffer;
     ULONGLONG FLastFlush = 0;

@@ -10,6 +10,7 @@
 #include "console/ConsoleOutput.h"
 #include "console/ReleaseReport.h"
 #include "engine/FileListing.h"
+#include "engine/ReleaseChecks.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
 #include "runtime/SysUtils.h"
@@ -19,17 +20,21 @@ namespace {
 enum ExitStatus { kAllMoved = 0, kSomeFailed = 1, kRefused = 2, kDateError = 3, kStopped = 130 };
 
 std::atomic<bool> gStopRequested{false};
+std::atomic<bool> gCopyAbandoned{false};
 // Set once the summary and the report are out; closing the console waits for it.
 HANDLE gFinished = nullptr;
 
 // Ctrl+C and Ctrl+Break stop the run after the file in hand. Closing the
-// console, logging off and shutting down end the process when the handler
-// returns, so the handler waits (within the system's few seconds) until the
-// file in hand, the summary and the report are done.
+// console, logging off and shutting down end the process a few seconds after
+// the handler is called, too soon for a large video's copy: the copy in hand is
+// abandoned at once (its temporary file goes, the photo stays on the card), and
+// the handler waits until the summary and the report are out.
 BOOL WINAPI HandleConsoleControl(DWORD Event) noexcept {
     gStopRequested = true;
-    if (Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT)
+    if (Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT) {
+        gCopyAbandoned = true;
         WaitForSingleObject(gFinished, 4500);
+    }
     return TRUE;
 }
 
@@ -45,9 +50,10 @@ bool LoadLibrariesFromSystemFolderOnly() {
     return function && function(kSearchSystem32);
 }
 
-// The window's texts break their lines with "\r\n"; a console line ends with "\n".
-std::wstring ConsoleText(std::wstring text) {
-    for (size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.erase(at, 1);
+// The window's texts break their lines with "\r\n"; a console line ends with "\n",
+// a report's field holds one line.
+std::wstring ConsoleText(std::wstring text, const wchar_t* lineBreak = L"\n") {
+    for (size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.replace(at, 2, lineBreak);
     return text;
 }
 
@@ -58,8 +64,12 @@ std::wstring AsSentence(const std::wstring& message) {
 
 class ConsoleRelease : public engine::ReleaseObserver {
 public:
-    ConsoleRelease(const CommandLine& Options, ConsoleStream& Output, ConsoleStream& Errors)
-        : FOptions(Options), FOutput(Output), FProgress(Errors, Output), FLabel(engine::FilterLabel(Options.Label)) {}
+    ConsoleRelease(const CommandLine& Options, ConsoleStream& Output, ConsoleStream& Errors, ReleaseReport& Report)
+        : FOptions(Options),
+          FOutput(Output),
+          FProgress(Errors, Output),
+          FLabel(engine::FilterLabel(Options.Label)),
+          FReport(Report) {}
 
     std::wstring OutputDirectory() override { return FOptions.Output; }
     std::wstring Label() override { return FLabel; }
@@ -87,73 +97,114 @@ public:
         FReport.Add(Result.Source, Result.Target, result, reason);
         return !gStopRequested;
     }
+    bool CopyAbandoned() override { return gCopyAbandoned; }
     void EndProgress() { FProgress.Clear(); }
 
     int Moved() const { return FMoved; }
     int Failed() const { return FFailed; }
-    int Count() const { return FCount; }
-    const ReleaseReport& Report() const { return FReport; }
 
 private:
     const CommandLine& FOptions;
     ConsoleStream& FOutput;
     ProgressLine FProgress;
     std::wstring FLabel;
-    ReleaseReport FReport;
+    ReleaseReport& FReport;
     int FCount = 0;
     int FMoved = 0;
     int FFailed = 0;
 };
 
 // The window's checks in the window's order and with its texts, then the
-// command line's own; an empty text when the run may go on.
-std::wstring RefusalOf(const CommandLine& Options) {
-    if (!forms::DirectoryExists(Options.Input))
-        return L"Invalid input directory.\r\nBe sure camera is attached and standby in USB mode.";
-    if (!forms::DirectoryExists(Options.Output)) return L"Invalid output directory.";
-    if (Options.Label.empty()) return L"Label must be specified.";
+// command line's own; an empty text when the run may go on. INPUT and OUTPUT
+// are full paths; when they name one folder, OUTPUT takes INPUT's spelling, so
+// that the plan knows every name under one spelling.
+std::wstring RefusalOf(CommandLine& Options) {
+    if (std::wstring refusal = engine::StartRefusal(Options.Input, Options.Output, Options.Label); !refusal.empty())
+        return refusal;
     if (Options.Label.size() > static_cast<size_t>(engine::kMaxLabelLength))
         return forms::Format(L"Label is longer than %d characters.", engine::kMaxLabelLength);
-    if (Options.Input == Options.Output && !Options.Yes)
-        return L"The input directory is the same as the output directory.\r\nAdd --yes to continue.";
-    if (!Options.Report.empty() && !ReportFolderExists(Options.Report))
-        return L"Invalid report file: " + Options.Report;
+    if (const std::wstring characters = engine::UnnameableCharacters(engine::FilterLabel(Options.Label));
+        !characters.empty())
+        return engine::UnnameableLabelRefusal(characters);
+    if (engine::SameDirectory(Options.Input, Options.Output)) {
+        if (!Options.Yes) return std::wstring(engine::kSameDirectories) + L"\r\nAdd --yes to continue.";
+        Options.Output = Options.Input;
+    }
     return {};
+}
+
+// Why the report cannot be kept where FILE says: a folder, a file in INPUT (the
+// next run would file it as a photo), a file that cannot be made or replaced.
+std::wstring ReportRefusalOf(const CommandLine& Options, ReleaseReport& Report) {
+    const std::wstring folder = Options.Report.substr(0, Options.Report.find_last_of(L'\\') + 1);
+    if (engine::SameDirectory(folder, Options.Input))
+        return L"The report file must not lie in the input directory, whose files are filed: " + Options.Report;
+    return Report.Open(Options.Report);
+}
+
+// A path as the system resolves it, or as typed when it cannot.
+std::wstring Resolved(const std::wstring& path) {
+    const std::wstring full = FullPath(path);
+    return full.empty() ? path : full;
 }
 
 int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Errors) {
     CommandLine options;
     const std::wstring misuse = ParseCommandLine(Count, Arguments, options);
+    auto refuse = [&](const std::wstring& text) {
+        Errors.Write(ConsoleText(text) + L"\n");
+        if (options.QuoteInArgument) Errors.Write(std::wstring(QuoteHint()) + L"\n");
+        return kRefused;
+    };
+    if (!misuse.empty()) return refuse(misuse + L"\r\nTry KamdropCmd --help.");
     if (options.Help) {
         Output.Write(UsageText());
         return kAllMoved;
     }
-    if (!misuse.empty()) {
-        Errors.Write(misuse + L"\nTry KamdropCmd --help.\n");
-        return kRefused;
+
+    // Every check before anything moves, on full paths: two spellings of one
+    // folder are one folder, and the report names every file in full.
+    options.Input = Resolved(options.Input);
+    options.Output = Resolved(options.Output);
+    ReleaseReport report;
+    std::wstring reportRefusal;
+    if (!options.Report.empty()) {
+        options.Report = Resolved(options.Report);
+        reportRefusal = ReportRefusalOf(options, report);
     }
-    if (const std::wstring refusal = RefusalOf(options); !refusal.empty()) {
-        Errors.Write(ConsoleText(refusal) + L"\n");
-        return kRefused;
+    if (const std::wstring refusal = RefusalOf(options); !refusal.empty() || !reportRefusal.empty()) {
+        // A report that can be written tells of the refusal, so that no older report stands for this run.
+        if (report.IsOpen()) {
+            report.Add(options.Input, options.Output, L"refused", ConsoleText(refusal, L" "));
+            report.Write();
+        }
+        return refuse(refusal.empty() ? reportRefusal : refusal);
     }
 
     const ULONGLONG started = GetTickCount64();
     std::vector<std::wstring> files = engine::ListFiles(options.Input);
-    ConsoleRelease release(options, Output, Errors);
+    ConsoleRelease release(options, Output, Errors, report);
     int status = kAllMoved;
     // A Ctrl+C after the last file has stopped nothing.
     bool stopped = false;
     if (files.empty()) {
         Output.Write(L"No files found.\n");
     } else {
+        std::wstring error;
         try {
             engine::ReleaseFiles(files, release, options.DryRun ? engine::ReleaseMode::Plan : engine::ReleaseMode::Move);
-        } catch (const forms::Exception& error) {
-            release.EndProgress();
-            Errors.Write(AsSentence(error.Message()) + L"\n");
+        } catch (const forms::Exception& exception) {
+            error = AsSentence(exception.Message());
             status = kDateError;
+        } catch (const std::exception& exception) {
+            error = AsSentence(forms::Utf8ToWide(exception.what()));
+            status = kSomeFailed;
         }
-        if (status != kDateError) release.EndProgress();
+        release.EndProgress();
+        if (!error.empty()) {
+            Errors.Write(error + L"\n");
+            report.Add({}, {}, L"error", error);
+        }
         const double seconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
         const int notReached = static_cast<int>(files.size()) - release.Moved() - release.Failed();
         std::wstring summary =
@@ -162,15 +213,15 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
         if (notReached > 0) summary += forms::Format(L", %d not reached", notReached);
         summary += forms::Format(L", %.2f s.", seconds);
         if (options.DryRun) summary += L" Nothing was moved.";
-        stopped = gStopRequested && notReached > 0 && status != kDateError;
+        stopped = gStopRequested && notReached > 0 && error.empty();
         if (stopped) summary = L"Stopped. " + summary;
         Output.Write(summary + L"\n");
     }
     if (stopped) status = kStopped;
     if (status == kAllMoved && release.Failed() > 0) status = kSomeFailed;
 
-    if (!options.Report.empty()) {
-        if (const std::wstring failure = release.Report().Write(options.Report); !failure.empty()) {
+    if (report.IsOpen()) {
+        if (const std::wstring failure = report.Write(); !failure.empty()) {
             Errors.Write(L"The report could not be written: " + failure + L"\n");
             if (status == kAllMoved) status = kSomeFailed;
         }
@@ -188,7 +239,7 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleCtrlHandler(HandleConsoleControl, TRUE);
     int status = kSomeFailed;
     {
-        ConsoleStream output(STD_OUTPUT_HANDLE), errors(STD_ERROR_HANDLE);
+        ConsoleStream output(STD_OUTPUT_HANDLE), errors(STD_ERROR_HANDLE, &output);
         if (!restricted)
             errors.Write(L"Warning: this Windows lacks the update that lets a program load DLLs from the system "
                          L"folder only (KB2533623), so a DLL put beside KamdropCmd could be loaded.\n");

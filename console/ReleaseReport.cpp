@@ -18,49 +18,52 @@ std::string Field(const std::wstring& text) {
     return field + "\"";
 }
 
-std::wstring FullPath(const std::wstring& FileName) {
-    wchar_t* namePart = nullptr;
-    DWORD size = GetFullPathNameW(FileName.c_str(), 0, nullptr, &namePart);
-    if (size == 0) return {};
-    std::wstring path(size, L'\0');
-    size = GetFullPathNameW(FileName.c_str(), size, path.data(), &namePart);
-    path.resize(size);
-    return path;
+}  // namespace
+
+ReleaseReport::~ReleaseReport() {
+    if (!FFile) return;
+    FFile.Reset();
+    DeleteFileW(FTemporary.c_str());
 }
 
-}  // namespace
+std::wstring ReleaseReport::Open(const std::wstring& FileName) {
+    FFileName = FileName;
+    const DWORD attributes = GetFileAttributesW(FileName.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return L"The report file is a folder: " + FileName;
+    // An old report is replaced at the end: one that may not be written to is refused now.
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        forms::FileHandle old(CreateFileW(FileName.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = !old ? GetLastError() : (attributes & FILE_ATTRIBUTE_READONLY) ? ERROR_ACCESS_DENIED : 0;
+        if (error) return L"The report file cannot be written: " + engine::SystemMessage(error) + L" (" + FileName + L")";
+    }
+    FTemporary = FileName + forms::Format(L".%lu.tmp", GetCurrentProcessId());
+    FFile.Reset(CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
+    if (!FFile)
+        return L"The report file cannot be created: " + engine::SystemMessage(GetLastError()) + L" (" + FileName + L")";
+    return {};
+}
 
 void ReleaseReport::Add(const std::wstring& Source, const std::wstring& Target, const std::wstring& Result,
                         const std::wstring& Reason) {
     FRows += Field(Source) + "," + Field(Target) + "," + Field(Result) + "," + Field(Reason) + "\r\n";
 }
 
-std::wstring ReleaseReport::Write(const std::wstring& FileName) const {
-    const std::wstring target = FullPath(FileName);
-    if (target.empty()) return engine::SystemMessage(GetLastError());
-    const std::wstring temporary = target + forms::Format(L".%lu.tmp", GetCurrentProcessId());
+std::wstring ReleaseReport::Write() {
     const std::string content = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n" + FRows;
-    DWORD error = ERROR_SUCCESS;
-    {
-        forms::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return engine::SystemMessage(GetLastError());
-        DWORD written = 0;
-        if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
-            written != content.size() || !FlushFileBuffers(file.Get()))
-            error = GetLastError();
+    DWORD written = 0;
+    bool done = WriteFile(FFile.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                written == content.size() && FlushFileBuffers(FFile.Get());
+    DWORD error = done ? ERROR_SUCCESS : GetLastError();
+    FFile.Reset();
+    if (done) {
+        done = MoveFileExW(FTemporary.c_str(), FFileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!done) error = GetLastError();
     }
-    if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = GetLastError();
-    if (error == ERROR_SUCCESS) return {};
-    DeleteFileW(temporary.c_str());
+    if (done) return {};
+    DeleteFileW(FTemporary.c_str());
     return engine::SystemMessage(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
-}
-
-bool ReportFolderExists(const std::wstring& FileName) {
-    const std::wstring path = FullPath(FileName);
-    const size_t slash = path.find_last_of(L'\\');
-    if (path.empty() || slash == std::wstring::npos || slash + 1 == path.size()) return false;
-    return forms::DirectoryExists(path.substr(0, slash + 1));
 }

@@ -6,9 +6,6 @@
 
 namespace engine {
 
-// The longest label the label box takes; a longer one is refused, never cut.
-constexpr int kMaxLabelLength = 50;
-
 // The label box's rule for a typed character: a blank, "*", ".", "?" and "\" become "_".
 wchar_t FilterLabelCharacter(wchar_t Key);
 // A whole label as if typed character by character.

@@ -59,21 +59,23 @@ std::vector<std::wstring> KamdropCmdResult::Lines() const {
     return lines;
 }
 
-KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool OwnProcessGroup,
-                               const std::function<void(HANDLE, DWORD)>& OnFirstLine, HANDLE StandardOutput) {
+KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, const KamdropCmdOptions& Options) {
     const std::wstring exe = HostPathToWindows(KAMDROP_CMD_EXE);
     std::wstring commandLine = Quoted(exe);
     for (const std::wstring& argument : Arguments) commandLine += L" " + Quoted(argument);
+    if (!Options.RawArguments.empty()) commandLine += L" " + Options.RawArguments;
     Pipe output, errors;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = StandardOutput ? StandardOutput : output.Write;
-    startup.hStdError = errors.Write;
+    startup.hStdOutput = Options.StandardOutput ? Options.StandardOutput : output.Write;
+    startup.hStdError = Options.ErrorsIntoOutput ? output.Write : errors.Write;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        OwnProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0, nullptr, nullptr, &startup, &process))
+                        Options.OwnProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
+                        Options.CurrentDirectory.empty() ? nullptr : Options.CurrentDirectory.c_str(), &startup,
+                        &process))
         throw std::runtime_error("cannot start KamdropCmd.exe");
     output.CloseWrite();
     errors.CloseWrite();
@@ -89,9 +91,9 @@ KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool 
     bool told = false;
     while (ReadFile(output.Read, buffer, sizeof(buffer), &read, nullptr) && read) {
         result.Output.append(buffer, read);
-        if (!told && OnFirstLine && result.Output.find('\n') != std::string::npos) {
+        if (!told && Options.OnFirstLine && result.Output.find('\n') != std::string::npos) {
             told = true;
-            OnFirstLine(process.hProcess, process.dwProcessId);
+            Options.OnFirstLine(process.hProcess, process.dwProcessId);
         }
     }
     errorReader.join();

@@ -15,11 +15,22 @@ struct KamdropCmdResult {
     std::vector<std::wstring> Lines() const;
 };
 
-// Runs KamdropCmd with Arguments (each quoted) and waits for its end (at most
-// a minute), in a process group of its own when asked. OnFirstLine, when given,
-// is called from the reading thread once the first line of output has arrived,
-// with the process handle and id (the id of its group too). StandardOutput,
-// when given, takes the place of the output pipe (a console screen, say).
-KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, bool OwnProcessGroup = false,
-                               const std::function<void(HANDLE, DWORD)>& OnFirstLine = {},
-                               HANDLE StandardOutput = nullptr);
+struct KamdropCmdOptions {
+    // In a process group of its own.
+    bool OwnProcessGroup = false;
+    // Called from the reading thread once the first line of output has arrived,
+    // with the process handle and id (the id of its group too).
+    std::function<void(HANDLE, DWORD)> OnFirstLine;
+    // Takes the place of the output pipe (a console screen, say).
+    HANDLE StandardOutput = nullptr;
+    // Standard error into the same pipe as standard output, as "2>&1" does.
+    bool ErrorsIntoOutput = false;
+    // The program's current directory; this process's when empty.
+    std::wstring CurrentDirectory;
+    // The whole command line after the program's name as given, instead of the
+    // arguments each quoted.
+    std::wstring RawArguments;
+};
+
+// Runs KamdropCmd with Arguments (each quoted) and waits for its end (at most a minute).
+KamdropCmdResult RunKamdropCmd(const std::vector<std::wstring>& Arguments, const KamdropCmdOptions& Options = {});

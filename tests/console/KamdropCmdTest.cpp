@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <set>
 
 #include "KamdropCmdProcess.h"
@@ -109,17 +111,13 @@ TEST(KamdropCmdTest, WindowAndConsoleGiveTheSameNamesAndFailuresOnTwinCards) {
 
 // Each card is planned, then released: the plan changes nothing on disk and
 // its lines are the run's lines, failures included (a name taken, in the same
-// folder a name freed by a file moved before, a label no name can hold).
+// folder a name freed by a file moved before).
 TEST(KamdropCmdTest, DryRunChangesNothingAndAnnouncesWhatTheRunThenDoes) {
     const struct {
         const wchar_t* label;
         bool sameFolder;
         DWORD status;
-        bool movesAny;
-    } cases[] = {{L"Summer trip", false, 1, true},
-                 {L"Summer trip", true, 0, true},
-                 {L"Summer|trip", false, 1, false},
-                 {L"Day", false, 0, true}};
+    } cases[] = {{L"Summer trip", false, 1}, {L"Summer trip", true, 0}, {L"Day", false, 0}};
     for (const auto& c : cases) {
         TempTree tree;
         MakeCard(tree);
@@ -142,10 +140,21 @@ TEST(KamdropCmdTest, DryRunChangesNothingAndAnnouncesWhatTheRunThenDoes) {
         EXPECT_EQ(done, planned) << c.label;
         EXPECT_EQ(plan.ExitStatus, c.status) << c.label;
         EXPECT_EQ(run.ExitStatus, c.status) << c.label;
-        EXPECT_EQ(DiskState(tree) != before, c.movesAny) << c.label;
+        EXPECT_NE(DiskState(tree), before) << c.label;
     }
 }
 
+// Every file of the tree, wherever it lies, with its content.
+std::vector<std::wstring> WholeTree(const TempTree& tree) {
+    std::vector<std::wstring> files;
+    CollectFiles(tree, L"", files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A wrong command line or a refused check moves nothing, leaves no file behind and
+// says what is wrong; the arguments are all read first, whatever their order.
+// Run in the tree, so that relative names resolve there.
 TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
     TempTree tree;
     MakeCard(tree);
@@ -157,17 +166,32 @@ TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
         DWORD status;
         const wchar_t* firstLine;  // of standard error, or of standard output when the run goes on
         bool hold = false;         // a file of the card held open by another program
+        std::wstring raw = {};     // the command line as typed, after the arguments
+        bool hint = false;         // the hint at a quoted folder that ends in "\"
     } cases[] = {
         {{}, 2, L"INPUT, OUTPUT and LABEL are needed."},
         {{in, out, L"x", L"--force"}, 2, L"Unknown option: --force"},
         {{in, out, L"x", L"extra"}, 2, L"Too many arguments: extra"},
-        {{in, out, L"x", L"--report"}, 2, L"--report needs a file name."},
+        {{in, out, L"x", L"--report"}, 2, L"--report needs a file name"},
+        {{in, out, L"Trip", L"--report", L"--dry-run"}, 2, L"--report needs a file name"},
+        {{L"--bogus", L"--help"}, 2, L"Unknown option: --bogus"},
+        {{L"--help", L"--bogus"}, 2, L"Unknown option: --bogus"},
+        {{in, out, L"x", L"--report", L"a.csv", L"--report=b.csv"}, 2, L"--report is given twice."},
+        {{in, out, L"x", L"--dry-run", L"--dry-run"}, 2, L"--dry-run is given twice."},
         {{missing, out, L"x"}, 2, L"Invalid input directory."},
         {{in, missing, L""}, 2, L"Invalid output directory."},
         {{in, out, L""}, 2, L"Label must be specified."},
         {{in, out, tooLong}, 2, L"Label is longer than 50 characters."},
+        {{in, out, L"a/b"}, 2, L"The label holds characters that no file name can hold: /"},
+        {{in, out, L"a|b:c<d|"}, 2, L"The label holds characters that no file name can hold: | : <"},
         {{in, in, L"x"}, 2, L"The input directory is the same as the output directory."},
-        {{in, out, L"x", L"--report", missing + L"\\r.csv"}, 2, nullptr},
+        {{L"in", in + L"\\", L"x"}, 2, L"The input directory is the same as the output directory."},
+        {{L"in\\..\\IN", L".\\in", L"x"}, 2, L"The input directory is the same as the output directory."},
+        {{in, out, L"x", L"--report", missing + L"\\r.csv"}, 2, L"The report file cannot be created: "},
+        {{in, out, L"x", L"--report", out}, 2, L"The report file is a folder: "},
+        {{in, out, L"x", L"--report", L"in\\r.csv"}, 2, L"The report file must not lie in the input directory"},
+        {{}, 2, L"INPUT, OUTPUT and LABEL are needed.", false, L"\"" + in + L"\\\" \"" + out + L"\" x", true},
+        {{in, out}, 2, L"The label holds characters that no file name can hold: \"", false, L"\"Trip\\\"", true},
         {{in, out, L"x"}, 3, L"Invalid argument to date encode.", true},
         {{in, out, L"x", L"--dry-run"}, 0, L"OK   "},
         {{tree.Path(L"empty"), out, L"x"}, 0, L"No files found."},
@@ -175,24 +199,136 @@ TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
         {{L"/?"}, 0, L"Files the photos of a camera card"},
         {{L"-h", in}, 0, L"Files the photos of a camera card"},
     };
-    const std::vector<std::wstring> before = DiskState(tree);
+    const std::vector<std::wstring> before = WholeTree(tree);
     for (const auto& c : cases) {
         HANDLE holder = c.hold ? CreateFileW(tree.Path(L"in\\IMG_0004.JPG").c_str(), GENERIC_READ, 0, nullptr,
                                              OPEN_EXISTING, 0, nullptr)
                                : INVALID_HANDLE_VALUE;
-        const KamdropCmdResult result = RunKamdropCmd(c.arguments);
+        KamdropCmdOptions options;
+        options.CurrentDirectory = tree.Path();
+        options.RawArguments = c.raw;
+        const KamdropCmdResult result = RunKamdropCmd(c.arguments, options);
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         const std::string shown = result.ExitStatus == 0 ? result.Output : result.Errors;
         EXPECT_EQ(result.ExitStatus, c.status) << shown;
-        if (c.firstLine) {
-            EXPECT_TRUE(forms::Utf8ToWide(shown).starts_with(c.firstLine)) << shown;
-        }
-        EXPECT_EQ(DiskState(tree), before) << shown;
+        EXPECT_TRUE(forms::Utf8ToWide(shown).starts_with(c.firstLine)) << shown;
+        EXPECT_EQ(result.Errors.find("drop the final \\ of a quoted folder") != std::string::npos, c.hint) << shown;
+        EXPECT_EQ(WholeTree(tree), before) << shown;
     }
+    // Relative names are taken as full paths from the current directory.
+    KamdropCmdOptions inTheTree;
+    inTheTree.CurrentDirectory = tree.Path();
+    const KamdropCmdResult relative = RunKamdropCmd({L"in", L"out\\", L"x", L"--dry-run"}, inTheTree);
+    ASSERT_FALSE(relative.Lines().empty());
+    EXPECT_TRUE(relative.Lines()[0].starts_with(L"OK   " + in + L"\\IMG_000")) << relative.Output;
+    EXPECT_NE(relative.Lines()[0].find(L" -> " + out + L"\\2023-01-11_x_0"), std::wstring::npos) << relative.Output;
+
     EXPECT_EQ(RunKamdropCmd({in, out, L"x"}).ExitStatus, 0u);
     EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"Summer trip", L"--", L"--report"}).ExitStatus, 2u);
     EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"--", L"-dash"}).ExitStatus, 0u);
     EXPECT_TRUE(tree.Exists(L"out\\2023-01-12_-dash_01.jpg"));
+}
+
+// The cases where a plan might promise what the run does not do: on an unchanged
+// card the run gives exactly the dry run's lines, report rows and exit status,
+// and the dry run changes nothing.
+TEST(KamdropCmdTest, DryRunAndRunAgreeWhereTheyOnceDiffered) {
+    const std::wstring longFolder(200, L'f');
+    const struct {
+        const char* what;
+        std::function<void(const TempTree& tree, const TempTree& card)> make;
+        bool fromCard;     // the input on another volume
+        bool sameFolder;   // the output is the input (with --yes)
+        const wchar_t* output;
+        size_t failures;
+    } cases[] = {
+        {"a protected photo on another volume",
+         [](const TempTree&, const TempTree& card) {
+             card.MakeFile(L"IMG_1.JPG", 2023, 1, 11, 9, 0, 0, FILE_ATTRIBUTE_READONLY);
+             card.MakeFile(L"IMG_2.JPG", 2023, 1, 11, 10);
+         },
+         true, false, L"out", 1},
+        {"a file already under its new name",
+         [](const TempTree& tree, const TempTree&) { tree.MakeFile(L"in\\2023-01-11_L_01.jpg", 2023, 1, 11, 9); },
+         false, true, L"in", 0},
+        {"a new name that differs in letter case alone",
+         [](const TempTree& tree, const TempTree&) { tree.MakeFile(L"in\\2023-01-11_L_01.JPG", 2023, 1, 11, 9); },
+         false, true, L"in", 0},
+        {"an extension of 240 characters",
+         [](const TempTree& tree, const TempTree&) {
+             tree.MakeFile(L"in\\IMG." + std::wstring(240, L'x'), 2023, 1, 11, 9);
+             tree.MakeFile(L"in\\IMG_2.JPG", 2023, 1, 11, 10);
+         },
+         false, false, L"out", 1},
+        {"a new name past the path limit",
+         [&](const TempTree& tree, const TempTree&) {
+             tree.MakeDirectory(longFolder);
+             tree.MakeFile(L"in\\IMG_1.JPG", 2023, 1, 11, 9);
+         },
+         false, false, longFolder.c_str(), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree tree, card(L"Z:\\dev\\shm\\");
+        tree.MakeDirectory(L"in");
+        tree.MakeDirectory(L"out");
+        c.make(tree, card);
+        const std::wstring input = c.fromCard ? card.Path() : tree.Path(L"in");
+        std::vector<std::wstring> arguments{input, tree.Path(c.output), L"L", L"--report", tree.Path(L"r.csv")};
+        if (c.sameFolder) arguments.push_back(L"--yes");
+        const std::vector<std::wstring> before = WholeTree(tree), cardBefore = WholeTree(card);
+        arguments.push_back(L"--dry-run");
+        const KamdropCmdResult plan = RunKamdropCmd(arguments);
+        std::string planned = WholeFile(tree.Path(L"r.csv"));
+        DeleteFileW(tree.Path(L"r.csv").c_str());
+        EXPECT_EQ(WholeTree(tree), before);
+        EXPECT_EQ(WholeTree(card), cardBefore);
+        arguments.pop_back();
+        const KamdropCmdResult run = RunKamdropCmd(arguments);
+
+        std::vector<std::wstring> plannedLines = plan.Lines(), doneLines = run.Lines();
+        ASSERT_FALSE(plannedLines.empty());
+        ASSERT_FALSE(doneLines.empty());
+        plannedLines.pop_back();
+        doneLines.pop_back();
+        EXPECT_EQ(doneLines, plannedLines);
+        EXPECT_EQ(LinesStartingWith(plannedLines, L"FAIL ").size(), c.failures);
+        EXPECT_EQ(run.ExitStatus, plan.ExitStatus);
+        EXPECT_EQ(plan.ExitStatus, c.failures ? 1u : 0u) << plan.Errors;
+        for (auto [from, to] : {std::pair{"\"would move\"", "\"moved\""}, {"\"would fail\"", "\"failed\""}})
+            for (size_t at; (at = planned.find(from)) != std::string::npos;) planned.replace(at, strlen(from), to);
+        EXPECT_EQ(WholeFile(tree.Path(L"r.csv")), planned);
+    }
+}
+
+// Standard output and standard error in one file ("> log 2>&1") stand in the
+// order they were written: the lines of the files moved, then the error that
+// ended the run, then the summary.
+TEST(KamdropCmdTest, OutputAndErrorsInOneFileKeepTheirOrder) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    const int count = 2000;
+    for (int i = 0; i < count; ++i)
+        tree.MakeFile(L"in\\IMG_" + std::to_wstring(1000 + i) + L".JPG", 2023, 2, 1, 9, i / 60, i % 60 / 2 * 2);
+    // Held once the run has begun: its move fails, and its date cannot be read.
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    KamdropCmdOptions options;
+    options.OnFirstLine = [&](HANDLE, DWORD) {
+        holder = CreateFileW(tree.Path(L"in\\IMG_2999.JPG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    options.ErrorsIntoOutput = true;
+    const KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Log"}, options);
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(result.ExitStatus, 3u);
+    const std::vector<std::wstring> lines = result.Lines();
+    const auto error = std::find(lines.begin(), lines.end(), L"Invalid argument to date encode.");
+    ASSERT_NE(error, lines.end()) << result.Output;
+    const size_t moved = static_cast<size_t>(error - lines.begin());
+    EXPECT_EQ(LinesStartingWith(lines, L"OK   ").size(), moved) << "every file's line before the error";
+    ASSERT_EQ(error + 2, lines.end());
+    EXPECT_TRUE(lines.back().starts_with(std::to_wstring(moved) + L" moved, 0 failed, ")) << lines.back();
 }
 
 TEST(KamdropCmdTest, GreekJapaneseAndEmojiNamesArriveAsUtf8ThroughAPipe) {
@@ -227,8 +363,9 @@ TEST(KamdropCmdTest, GreekAndJapaneseNamesStandOnAConsoleAsTheyAre) {
     tree.MakeDirectory(L"out");
     tree.MakeFile(L"in\\Ωμέγα.JPG", 2023, 1, 11, 9);
     tree.MakeFile(L"in\\写真.JPG", 2023, 1, 11, 10);
-    const KamdropCmdResult result =
-        RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι"}, false, {}, screen);
+    KamdropCmdOptions onTheScreen;
+    onTheScreen.StandardOutput = screen;
+    const KamdropCmdResult result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Ταξίδι"}, onTheScreen);
     EXPECT_EQ(result.ExitStatus, 0u) << result.Errors;
     EXPECT_TRUE(result.Output.empty());
     CONSOLE_SCREEN_BUFFER_INFO info;
@@ -268,13 +405,17 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
               header + "\"" + in + "a,b.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"moved\",\"\"\r\n" + "\"" + in +
                   "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + reasonOf(result.Lines()[1]) + "\"\r\n");
 
-    // A plan: quotes in a field are doubled.
-    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Say \"hi\"", L"--dry-run", L"--report=" + report});
+    // A plan; a refused run, whose refusal is the report's one row, with the quote in it doubled.
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--dry-run", L"--report=" + report});
     EXPECT_EQ(result.ExitStatus, 1u);
     ASSERT_EQ(result.Lines().size(), 2u);
-    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out +
-                                          "2023-01-11_Say_\"\"hi\"\"_01.jpg\",\"would fail\",\"" +
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"would fail\",\"" +
                                           reasonOf(result.Lines()[0]) + "\"\r\n");
+    result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out\\"), L"Say \"hi\"", L"--report", report});
+    EXPECT_EQ(result.ExitStatus, 2u);
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in.substr(0, in.size() - 1) + "\",\"" +
+                                          out.substr(0, out.size() - 1) + "\",\"refused\",\"The label holds characters "
+                                          "that no file name can hold: \"\"\"\r\n");
 
     // A run that ends on a date it cannot read still replaces the report, and
     // leaves no temporary file beside it.
@@ -283,7 +424,7 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
     CloseHandle(holder);
     EXPECT_EQ(result.ExitStatus, 3u);
-    EXPECT_EQ(tree.Content(L"r.csv"), header);
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"\",\"\",\"error\",\"Invalid argument to date encode.\"\r\n");
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(tree.Path(L"r.csv*").c_str(), &entry);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -309,11 +450,13 @@ TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
     const int count = 1000;
     for (int i = 0; i < count; ++i) tree.MakeFile(L"in\\IMG_" + std::to_wstring(1000 + i) + L".JPG", 2023, 2, 1, 9, i / 60, i % 60 / 2 * 2);
     bool sent = false;
-    const KamdropCmdResult result = RunKamdropCmd(
-        {tree.Path(L"in"), tree.Path(L"out"), L"Cut", L"--report", tree.Path(L"r.csv")}, true,
-        [&](HANDLE, DWORD group) {
-            sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group) || GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
-        });
+    KamdropCmdOptions options;
+    options.OwnProcessGroup = true;
+    options.OnFirstLine = [&](HANDLE, DWORD group) {
+        sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group) || GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
+    };
+    const KamdropCmdResult result =
+        RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Cut", L"--report", tree.Path(L"r.csv")}, options);
     ASSERT_TRUE(sent);
     EXPECT_EQ(result.ExitStatus, 130u) << result.Errors;
     const std::vector<std::wstring> lines = result.Lines();

@@ -1,0 +1,35 @@
+#pragma once
+// The checks before a release and their texts, once for the window and the
+// command line: the window shows them in its dialogs, the command line prints them.
+
+#include <string>
+
+namespace engine {
+
+// The longest label the label box takes; a longer one is refused, never cut.
+constexpr int kMaxLabelLength = 50;
+
+// Lines are broken with "\r\n", as the window's dialogs show them.
+extern const wchar_t kInvalidInputDirectory[];
+extern const wchar_t kInvalidOutputDirectory[];
+extern const wchar_t kLabelMissing[];
+// The first line of the question (the window) or the refusal (the command line)
+// when the input and the output directory are one.
+extern const wchar_t kSameDirectories[];
+
+// The window's checks, in its order: the input directory, the output directory,
+// the label. The text of the first that fails, or empty when all pass.
+std::wstring StartRefusal(const std::wstring& Input, const std::wstring& Output, const std::wstring& Label);
+
+// The characters of Label that no file name can hold, each once, in the order
+// they come; empty when there are none. Label is taken as the label box's rule
+// leaves it ("\", "*" and "?" became "_").
+std::wstring UnnameableCharacters(const std::wstring& Label);
+// The refusal of a label with such characters, naming them.
+std::wstring UnnameableLabelRefusal(const std::wstring& Characters);
+
+// Whether two paths name one directory: the same file on the same volume, or,
+// where the system cannot tell, the same full path without regard to case.
+bool SameDirectory(const std::wstring& Path1, const std::wstring& Path2);
+
+}  // namespace engine
