@@ -45,6 +45,7 @@ for arch in $archs; do
 done
 
 status=0
+runs_result=()
 # What needs no code of the program's word size: the built programs read as files.
 for i in "${!not_run[@]}"; do
   kamdrop_select_arch "${not_run[$i]}"
@@ -55,7 +56,7 @@ done
 summary() {
   local line="" i
   for i in "${!runnable[@]}"; do
-    line="${line:+$line; }tested $(kamdrop_arch_name "${runnable[$i]}") (${runs_how[$i]})"
+    line="${line:+$line; }tested $(kamdrop_arch_name "${runnable[$i]}") (${runs_how[$i]})${runs_result[$i]:-}"
   done
   for i in "${!not_run[@]}"; do
     line="${line:+$line; }$(kamdrop_arch_name "${not_run[$i]}") was built and checked as a file, not run: ${not_run_why[$i]}"
@@ -89,6 +90,7 @@ for i in "${!runnable[@]}"; do
     [ "$#" != 0 ] || kamdrop_record_tested "${runs_how[$i]}"
   else
     status=$arch_status
+    runs_result[$i]=": FAILED"
   fi
 done
 kamdrop_say "$(summary)"
