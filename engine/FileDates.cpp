@@ -8,12 +8,14 @@
 
 namespace engine {
 
-forms::TDateTime GetFileDate(const std::wstring& FileName) {
+namespace {
+
+// The file date of a last-write time (nullptr: it could not be read); a time
+// outside the DOS range, or none, fails with the date error.
+forms::TDateTime DateOfLastWrite(const FILETIME* lastWrite) {
     DWORD dosDateTime = 0xFFFFFFFF;
-    forms::FileHandle file(CreateFileW(FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    FILETIME lastWrite, local;
-    if (file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) && FileTimeToLocalFileTime(&lastWrite, &local)) {
+    FILETIME local;
+    if (lastWrite && FileTimeToLocalFileTime(lastWrite, &local)) {
         // Some systems wrap years after 2107 instead of refusing them, so the range is checked here.
         SYSTEMTIME parts;
         WORD dosDate, dosTime;
@@ -24,6 +26,42 @@ forms::TDateTime GetFileDate(const std::wstring& FileName) {
     return forms::EncodeDateTime(static_cast<int>(dosDateTime >> 25) + 1980, (dosDateTime >> 21) & 0x0F,
                                  (dosDateTime >> 16) & 0x1F, (dosDateTime >> 11) & 0x1F, (dosDateTime >> 5) & 0x3F,
                                  2 * (dosDateTime & 0x1F), 0);
+}
+
+forms::FileHandle OpenUnshared(const std::wstring& FileName) {
+    return forms::FileHandle(
+        CreateFileW(FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+forms::TDateTime GetFileDate(const std::wstring& FileName) {
+    forms::FileHandle file = OpenUnshared(FileName);
+    FILETIME lastWrite;
+    return DateOfLastWrite(file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) ? &lastWrite : nullptr);
+}
+
+forms::TDateTime FileDateReader::Read(const std::wstring& FileName) {
+    const size_t slash = FileName.find_last_of(L"\\/");
+    const std::wstring directory = FileName.substr(0, slash + 1);
+    if (directory != FDirectory) {
+        FDirectory = directory;
+        FTimes.clear();
+        WIN32_FIND_DATAW entry;
+        forms::FindHandle find(FindFirstFileW((directory + L"*.*").c_str(), &entry));
+        if (find) {
+            do
+                if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+                    FTimes.emplace(entry.cFileName, entry.ftLastWriteTime);
+            while (FindNextFileW(find.Get(), &entry));
+        }
+    }
+    forms::FileHandle file = OpenUnshared(FileName);
+    if (!file) return DateOfLastWrite(nullptr);
+    const auto listed = FTimes.find(FileName.substr(slash + 1));
+    if (listed != FTimes.end()) return DateOfLastWrite(&listed->second);
+    FILETIME lastWrite;
+    return DateOfLastWrite(GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) ? &lastWrite : nullptr);
 }
 
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2) {

@@ -1,7 +1,10 @@
 #pragma once
 // A file's date as the release sees it, and the order of the files by it.
 
+#include <windows.h>
+
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/Classes.h"
@@ -12,6 +15,22 @@ namespace engine {
 // The file date: the last-write time in local time at the 2-second step of a
 // DOS date-time. Fails with "Invalid argument to date encode" when it cannot be read.
 forms::TDateTime GetFileDate(const std::wstring& FileName);
+
+// Reads the dates of the files of a run as GetFileDate reads each: the file is
+// opened without sharing, so that a file another program holds fails alike,
+// but its time comes from a listing of its directory, read once. Asking the
+// open file for its time costs a round trip to Wine's server per file, about a
+// third of a move; the listing costs almost nothing. A file the listing does
+// not show as itself (a link, or a file made since) is asked through its handle.
+class FileDateReader {
+public:
+    forms::TDateTime Read(const std::wstring& FileName);
+
+private:
+    std::wstring FDirectory;
+    // Last-write times by file name, of the files (not links) in FDirectory.
+    std::unordered_map<std::wstring, FILETIME> FTimes;
+};
 
 // Comparator for a file queue: ascending file date, read from disk at every call.
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2);

@@ -75,8 +75,9 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
     // dates, the files take the very order the comparator would give them.
     std::vector<forms::TDateTime> dates;
     dates.reserve(count);
+    FileDateReader reader;
     for (int i = 0; i < count; ++i) {
-        dates.push_back(GetFileDate(Files[i]));
+        dates.push_back(reader.Read(Files[i]));
         if (!Observer.DateRead(i + 1, count)) return;
     }
     SortByFileDates(Files, dates);

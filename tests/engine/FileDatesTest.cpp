@@ -7,6 +7,7 @@
 
 #include "engine/FileDates.h"
 #include "engine/FileListing.h"
+#include "forms/Handles.h"
 #include "library/DirectoryReader.h"
 #include "ReferenceQuickSort.h"
 #include "TempTree.h"
@@ -58,6 +59,42 @@ TEST(FileDateTest, DatesOutsideTheDosRangeCannotBeRead) {
     SetLastWriteTime(old, LocalToFileTime(2107, 12, 31, 23, 59, 58));
     EXPECT_EQ(FormatDateIso(GetFileDate(old)), L"2107-12-31");
     EXPECT_THROW(GetFileDate(tree.Path(L"missing.jpg")), EConvertError);
+}
+
+// A run reads its dates through one reader: each must be GetFileDate's, and
+// fail where GetFileDate fails, whatever happened to the file since the listing.
+TEST(FileDateTest, TheReaderOfARunReadsAndFailsAsGetFileDate) {
+    TempTree tree;
+    tree.MakeFile(L"a.jpg", 2023, 1, 11, 23, 59, 58);
+    tree.MakeFile(L"b.jpg", 2023, 1, 12, 0, 0, 0);
+    SetLastWriteTime(tree.MakeFile(L"old.jpg", 2023, 1, 1), LocalToFileTime(1975, 6, 1, 12, 0, 0));
+    tree.MakeFile(L"held.jpg", 2023, 2, 1);
+    tree.MakeFile(L"gone.jpg", 2023, 2, 2);
+    FileDateReader reader;
+    // The reader lists the folder now, before any of the changes below.
+    EXPECT_EQ(FormatDateIso(reader.Read(tree.Path(L"a.jpg"))), L"2023-01-11");
+    forms::FileHandle held(CreateFileW(tree.Path(L"held.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                       nullptr));
+    ASSERT_TRUE(held);
+    DeleteFileW(tree.Path(L"gone.jpg").c_str());
+    tree.MakeFile(L"new.jpg", 2023, 3, 1);
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* day;  // nullptr: the date error
+    };
+    const Case cases[] = {{L"a.jpg", L"2023-01-11"}, {L"b.jpg", L"2023-01-12"}, {L"old.jpg", nullptr},
+                          {L"held.jpg", nullptr},    {L"gone.jpg", nullptr},     {L"new.jpg", L"2023-03-01"},
+                          {L"missing.jpg", nullptr}};
+    for (const Case& c : cases) {
+        const std::wstring path = tree.Path(c.name);
+        if (c.day) {
+            EXPECT_EQ(FormatDateIso(reader.Read(path)), c.day) << c.name;
+            EXPECT_EQ(reader.Read(path), GetFileDate(path)) << c.name;
+        } else {
+            EXPECT_THROW(reader.Read(path), EConvertError) << c.name;
+            EXPECT_THROW(GetFileDate(path), EConvertError) << c.name;
+        }
+    }
 }
 
 struct FoundFiles {
