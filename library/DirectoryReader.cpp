@@ -143,7 +143,7 @@ void TDirReader::ReadDirectory(const std::wstring& Dir) {
             }
             // A listing that breaks off (medium removed) just ends this directory.
             hasEntry = FindNextFileW(find.Get(), &entry) != 0;
-            ProcessMessages();
+            ProcessMessagesWhenDue();
         }
     } catch (...) {
         find.Reset();
@@ -151,6 +151,17 @@ void TDirReader::ReadDirectory(const std::wstring& Dir) {
         throw;
     }
     find.Reset();
+    ProcessMessages();
+}
+
+void TDirReader::ProcessMessagesWhenDue() {
+    if (FMessageInterval == 0) return ProcessMessages();
+    // The performance counter costs no round trip, unlike a look at the queue.
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    if (now.QuadPart < FNextMessages) return;
+    QueryPerformanceFrequency(&frequency);
+    FNextMessages = now.QuadPart + frequency.QuadPart * FMessageInterval / 1000;
     ProcessMessages();
 }
 

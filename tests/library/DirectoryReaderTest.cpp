@@ -424,6 +424,22 @@ TEST_F(DirReaderTest, StopFromMessageHandlerTakesEffectAfterTheCurrentEntry) {
     }
 }
 
+// Paced, the walk looks at its messages once per interval (the first entry
+// starts one) and at the end of each directory, not after every entry: the
+// stop posted at A.txt takes effect when Sub is done.
+TEST_F(DirReaderTest, WithAMessageIntervalAStopWaitsForTheNextLookAtTheMessages) {
+    MakeTree();
+    reader.SetRecursive(true);
+    reader.SetMessageInterval(60000);
+    StopWindow window(reader);
+    recorder.onFile = [&](const std::wstring& file) {
+        if (file == L"D\\A.txt") window.PostStop();
+    };
+    reader.Start();
+    EXPECT_EQ(recorder.log, (Log{L"dir D\\", L"file D\\A.txt", L"dir D\\Sub\\", L"file D\\Sub\\b.txt",
+                                 L"file D\\Sub\\c.txt", L"ready"}));
+}
+
 TEST_F(DirReaderTest, ErrorInFileHandlerRaisesReadyThenReachesTheCaller) {
     MakeTree();
     reader.SetRecursive(true);
