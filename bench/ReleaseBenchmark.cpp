@@ -1,28 +1,47 @@
-// The benchmark. For each N (default 2000 and 10000): files N photos through
-// the real window while another thread keeps asking the window for an answer,
-// then files N fresh photos with a plain loop of date-sorted moves and N more
-// with KamdropCmd.exe; prints the times, their ratios to the plain loop and the
-// longest wait for an answer. Then, with the card on another file system (a
-// tmpfs), the window against a plain loop of copying moves, and where the
-// verified copy's time goes. Then starts Kamdrop and
-// a minimal window program in turns and prints their start-up times (process
-// start to window shown) and peak memory.
+// The benchmark. Every figure is measured beside its baseline in the same
+// round, and the rounds take turns, so that a machine shared with other work
+// loads both alike:
 //
-//   kamdrop_bench.exe [N...]
+// - One volume, for each N (default 2000 and 10000): N photos filed through the
+//   real window (while another thread keeps asking it for an answer and counts
+//   its frames), through KamdropCmd.exe, through the engine in this process, and
+//   by a plain loop of date-sorted MoveFileExW calls.
+// - Across volumes: 300 photos of 3 MiB from a card on another file system (a
+//   tmpfs) through the window and the engine, against a plain loop of copying
+//   moves that flushes each file before it deletes the photo, and one that does not.
+// - Start-up and memory: Kamdrop and a minimal window with the same manifest and
+//   a themed list and status bar, started in turns.
+// - Where a file's time goes: the engine's steps and the verified copy's steps,
+//   each timed on its own.
+//
+// At the end a table: each figure with its median, its range over the rounds and its goal.
+//
+//   kamdrop_bench.exe [--rounds R] [--emulated] [N...]
+//   kamdrop_bench.exe --only PART [N]   one run of one part, for a trace of Wine server requests:
+//                                       window, console, engine, plain, across-window, across-engine,
+//                                       across-flushed, start; or the steps alone: steps, copy-steps
 
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "KamdropDriver.h"
-#include "engine/FileMove.h"
 #include "TempTree.h"
+#include "engine/FileDates.h"
+#include "engine/FileListing.h"
+#include "engine/FileMove.h"
+#include "engine/ReleaseRun.h"
+#include "engine/TargetNames.h"
 
 namespace {
 
@@ -38,6 +57,56 @@ double Seconds() {
 }
 
 double MiB(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// A request to the Wine server that names itself in a +server trace, so that a
+// trace can be cut where a part begins and ends.
+void TraceMark(const std::wstring& text) { GlobalFindAtomW((L"kamdrop-bench " + text).c_str()); }
+
+// ---- Figures over rounds ----
+
+struct Spread {
+    double Median = 0, Low = 0, High = 0;
+    size_t Count = 0;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+    Spread spread;
+    spread.Count = values.size();
+    if (values.empty()) return spread;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    spread.Median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    spread.Low = values.front();
+    spread.High = values.back();
+    return spread;
+}
+
+// "1.23 (1.10-1.40)" with the given format for each number.
+std::string Show(const Spread& spread, const char* format) {
+    char median[32], low[32], high[32];
+    std::snprintf(median, sizeof median, format, spread.Median);
+    if (spread.Count < 2) return median;
+    std::snprintf(low, sizeof low, format, spread.Low);
+    std::snprintf(high, sizeof high, format, spread.High);
+    return std::string(median) + " (" + low + "-" + high + ")";
+}
+
+// One row of the closing table.
+struct GoalRow {
+    std::string What, Now, Goal;
+    // "met", "not met" or empty when there is no goal for this row.
+    std::string Verdict;
+};
+
+std::vector<GoalRow> gTable;
+
+void AddRow(const std::string& what, const Spread& now, const char* format, const char* goal, double limit) {
+    GoalRow row{what, Show(now, format), goal ? goal : "", ""};
+    if (goal) row.Verdict = now.Median <= limit ? "met" : "not met";
+    gTable.push_back(row);
+}
+
+// ---- Photos ----
 
 // N photos over about a year, a few dozen a day, in scan order unlike date order.
 void MakePhotos(const TempTree& tree, const std::wstring& folder, int count) {
@@ -60,165 +129,6 @@ ULONGLONG LastWrite(const std::wstring& path) {
     return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// The baseline: list, sort by date once, move with the same flags.
-int PlainLoop(const std::wstring& input, const std::wstring& output) {
-    struct Entry {
-        std::wstring Path;
-        ULONGLONG Time;
-    };
-    std::vector<Entry> entries;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((input + L"\\*.*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                entries.push_back({input + L"\\" + found.cFileName, 0});
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    for (Entry& entry : entries) entry.Time = LastWrite(entry.Path);
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.Time < b.Time; });
-    int moved = 0, serial = 0;
-    for (const Entry& entry : entries) {
-        std::wstring target = output + L"\\plain_" + std::to_wstring(++serial) + L".jpg";
-        moved += MoveFileExW(entry.Path.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
-    }
-    return moved;
-}
-
-int CountFiles(const std::wstring& folder) {
-    int count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
-    while (FindNextFileW(find, &found));
-    FindClose(find);
-    return count;
-}
-
-// Asks a window for an answer (WM_NULL) over and over from a thread of its own
-// and keeps the longest wait; a window that waits for nothing answers at once.
-class AnswerProbe {
-public:
-    explicit AnswerProbe(HWND window) : FWindow(window) {
-        FThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~AnswerProbe() { Stop(); }
-    // Stops asking; the longest wait in seconds.
-    double Stop() {
-        if (FThread) {
-            FStop = true;
-            WaitForSingleObject(FThread, INFINITE);
-            CloseHandle(FThread);
-            FThread = nullptr;
-        }
-        return FLongest;
-    }
-    int Answers() const { return FAnswers; }
-
-private:
-    static DWORD WINAPI Run(void* param) {
-        auto* probe = static_cast<AnswerProbe*>(param);
-        while (!probe->FStop) {
-            double sent = Seconds();
-            DWORD_PTR result = 0;
-            if (!SendMessageTimeoutW(probe->FWindow, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) break;
-            probe->FLongest = std::max(probe->FLongest, Seconds() - sent);
-            ++probe->FAnswers;
-            // Often enough to see any wait that matters, rarely enough to cost the run little.
-            Sleep(4);
-        }
-        return 0;
-    }
-
-    HWND FWindow;
-    HANDLE FThread = nullptr;
-    std::atomic<bool> FStop{false};
-    double FLongest = 0;
-    int FAnswers = 0;
-};
-
-struct ReleaseResult {
-    int Count = 0, WindowMoved = 0, PlainMoved = 0, ConsoleMoved = 0;
-    double WindowSeconds = 0, PlainSeconds = 0, ConsoleSeconds = 0, LongestWait = 0;
-    SIZE_T PeakWorkingSet = 0;
-};
-
-// KamdropCmd.exe on the photos in input, as a batch file runs it: its lines go
-// to a file. The time runs from the process's start to its end.
-void MeasureConsole(const TempTree& tree, const std::wstring& input, const std::wstring& output,
-                    ReleaseResult& result) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE lines = CreateFileW(tree.Path(L"console-lines.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = lines;
-    startup.hStdError = lines;
-    const std::wstring exe = HostPathToWindows(KAMDROP_CMD_EXE);
-    std::wstring commandLine = L"\"" + exe + L"\" \"" + tree.Path(input) + L"\" \"" + tree.Path(output) + L"\" Bench";
-    PROCESS_INFORMATION process{};
-    const double start = Seconds();
-    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        result.ConsoleSeconds = Seconds() - start;
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        std::fprintf(stderr, "KamdropCmd did not start\n");
-    }
-    CloseHandle(lines);
-    result.ConsoleMoved = CountFiles(tree.Path(output));
-}
-
-// One run through the window, one plain loop and one run of the command-line
-// program, in turn, on N fresh photos each.
-ReleaseResult MeasureRelease(int count) {
-    ReleaseResult result;
-    result.Count = count;
-    TempTree tree;
-    std::printf("Making %d photos...\n", count);
-    std::fflush(stdout);
-    MakePhotos(tree, L"in", count);
-    tree.MakeDirectory(L"out");
-    tree.MakeDirectory(L"program");
-    {
-        KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
-        if (!kamdrop.WaitForMainWindow()) {
-            std::fprintf(stderr, "Kamdrop's window did not appear\n");
-            return result;
-        }
-        kamdrop.SetInput(tree.Path(L"in"));
-        kamdrop.SetOutput(tree.Path(L"out"));
-        kamdrop.SetLabel(L"Bench");
-        AnswerProbe probe(kamdrop.MainWindow());
-        double start = Seconds();
-        kamdrop.ClickStartAndWait();
-        result.WindowSeconds = Seconds() - start;
-        result.LongestWait = probe.Stop();
-        result.WindowMoved = CountFiles(tree.Path(L"out"));
-        result.PeakWorkingSet = kamdrop.PeakWorkingSet();
-        kamdrop.Close();
-    }
-    MakePhotos(tree, L"in2", count);
-    tree.MakeDirectory(L"out2");
-    double start = Seconds();
-    result.PlainMoved = PlainLoop(tree.Path(L"in2"), tree.Path(L"out2"));
-    result.PlainSeconds = Seconds() - start;
-    MakePhotos(tree, L"in3", count);
-    tree.MakeDirectory(L"out3");
-    MeasureConsole(tree, L"in3", L"out3", result);
-    return result;
-}
-
-// ---- Across volumes: the card on a tmpfs, the output on disk ----
-
-constexpr wchar_t kCardVolume[] = L"Z:\\dev\\shm\\";
-
 // Photos of Size bytes each, their dates spread as MakePhotos spreads them.
 void MakeLargePhotos(const TempTree& tree, const std::wstring& folder, int count, size_t size) {
     MakePhotos(tree, folder, count);
@@ -239,91 +149,631 @@ void MakeLargePhotos(const TempTree& tree, const std::wstring& folder, int count
     }
 }
 
-struct AcrossResult {
-    int Count = 0, WindowMoved = 0, PlainMoved = 0, EngineMoved = 0;
-    size_t Size = 0;
-    double WindowSeconds = 0, PlainSeconds = 0, EngineSeconds = 0, ChecksumSeconds = 0;
+int CountFiles(const std::wstring& folder) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return count;
+}
+
+void EmptyFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+// ---- The baselines: plain loops ----
+
+struct PlainEntry {
+    std::wstring Path;
+    ULONGLONG Time;
 };
 
-// The same loop as PlainLoop, but each file through the engine's verified move.
-int EngineLoop(const std::wstring& input, const std::wstring& output) {
-    std::vector<std::pair<ULONGLONG, std::wstring>> entries;
+// Lists a folder and sorts it by date once, as a plain program would.
+std::vector<PlainEntry> PlainSortedListing(const std::wstring& input) {
+    std::vector<PlainEntry> entries;
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((input + L"\\*.*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                entries.emplace_back(0, input + L"\\" + found.cFileName);
+                entries.push_back({input + L"\\" + found.cFileName, 0});
         } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    for (auto& entry : entries) entry.first = LastWrite(entry.second);
-    std::stable_sort(entries.begin(), entries.end());
+    for (PlainEntry& entry : entries) entry.Time = LastWrite(entry.Path);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const PlainEntry& a, const PlainEntry& b) { return a.Time < b.Time; });
+    return entries;
+}
+
+// The baseline: list, sort by date once, MoveFileExW with the flags a move asks for.
+int PlainLoop(const std::wstring& input, const std::wstring& output) {
     int moved = 0, serial = 0;
-    engine::FileMover mover;
-    for (const auto& entry : entries)
-        moved += mover.Move(entry.second, output + L"\\engine_" + std::to_wstring(++serial) + L".jpg") == ERROR_SUCCESS
-                     ? 1
-                     : 0;
+    for (const PlainEntry& entry : PlainSortedListing(input)) {
+        std::wstring target = output + L"\\plain_" + std::to_wstring(++serial) + L".jpg";
+        moved += MoveFileExW(entry.Path.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+    }
     return moved;
 }
 
-AcrossResult MeasureAcrossVolumes(int count, size_t size) {
-    AcrossResult result;
-    result.Count = count;
-    result.Size = size;
-    TempTree disk, card(kCardVolume);
-    std::printf("Making %d photos of %zu KiB on the tmpfs card...\n", count, size / 1024);
-    std::fflush(stdout);
-    disk.MakeDirectory(L"program");
-    MakeLargePhotos(card, L"in", count, size);
-    disk.MakeDirectory(L"out");
-    {
-        KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), disk.Path(L"program"));
-        if (!kamdrop.WaitForMainWindow()) return result;
-        kamdrop.SetInput(card.Path(L"in"));
-        kamdrop.SetOutput(disk.Path(L"out"));
-        kamdrop.SetLabel(L"Bench");
-        const double start = Seconds();
-        kamdrop.ClickStartAndWait();
-        result.WindowSeconds = Seconds() - start;
-        result.WindowMoved = CountFiles(disk.Path(L"out"));
-        kamdrop.Close();
+// A copying move that survives a power cut, without verification: the system's
+// copy, the copy flushed to the disk, and only then the photo deleted.
+bool FlushedCopyingMove(const std::wstring& source, const std::wstring& target) {
+    if (!CopyFileExW(source.c_str(), target.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) return false;
+    HANDLE copy = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) return false;
+    const bool flushed = FlushFileBuffers(copy);
+    CloseHandle(copy);
+    return flushed && DeleteFileW(source.c_str());
+}
+
+int PlainFlushedLoop(const std::wstring& input, const std::wstring& output) {
+    int moved = 0, serial = 0;
+    for (const PlainEntry& entry : PlainSortedListing(input))
+        moved += FlushedCopyingMove(entry.Path, output + L"\\flushed_" + std::to_wstring(++serial) + L".jpg") ? 1 : 0;
+    return moved;
+}
+
+// ---- The engine in this process, as both programs drive it ----
+
+class QuietRelease : public engine::ReleaseObserver {
+public:
+    explicit QuietRelease(std::wstring output) : FOutput(std::move(output)) {}
+    std::wstring OutputDirectory() override { return FOutput; }
+    std::wstring Label() override { return L"Bench"; }
+    bool FileDone(int, const engine::FileResult& result) override {
+        FMoved += result.Moved() ? 1 : 0;
+        return true;
     }
-    MakeLargePhotos(card, L"in2", count, size);
-    disk.MakeDirectory(L"out2");
-    double start = Seconds();
-    result.PlainMoved = PlainLoop(card.Path(L"in2"), disk.Path(L"out2"));
-    result.PlainSeconds = Seconds() - start;
-    MakeLargePhotos(card, L"in3", count, size);
-    disk.MakeDirectory(L"out3");
-    start = Seconds();
-    result.EngineMoved = EngineLoop(card.Path(L"in3"), disk.Path(L"out3"));
-    result.EngineSeconds = Seconds() - start;
-    // The checksum is taken twice a file: of what was read, and of what is read back.
-    std::string bytes(size, '\x5a');
-    start = Seconds();
-    uint32_t crc = 0;
-    for (int i = 0; i < 2 * count; ++i) crc = engine::Crc32c(crc, bytes.data(), bytes.size());
-    result.ChecksumSeconds = Seconds() - start + (crc == 1 ? 1e-9 : 0);
+    int Moved() const { return FMoved; }
+
+private:
+    std::wstring FOutput;
+    int FMoved = 0;
+};
+
+int EngineLoop(const std::wstring& input, const std::wstring& output) {
+    std::vector<std::wstring> files = engine::ListFiles(input);
+    QuietRelease release(output);
+    engine::ReleaseFiles(files, release);
+    return release.Moved();
+}
+
+// ---- The window ----
+
+HWND FilesList(HWND mainWindow) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        mainWindow,
+        [](HWND child, LPARAM result) -> BOOL {
+            wchar_t name[32] = {};
+            GetClassNameW(child, name, 32);
+            if (_wcsicmp(name, L"ListBox") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(result) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Asks the window's thread for an answer over and over from a thread of its
+// own and keeps the longest wait; a window that waits for nothing answers at
+// once. The question is the results list's top row, which moves only when a
+// frame scrolls the list to its end: its changes count the frames.
+class AnswerProbe {
+public:
+    explicit AnswerProbe(HWND list) : FList(list) { FThread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+    ~AnswerProbe() { Stop(); }
+    void Stop() {
+        if (!FThread) return;
+        FStop = true;
+        WaitForSingleObject(FThread, INFINITE);
+        CloseHandle(FThread);
+        FThread = nullptr;
+    }
+    double LongestWait() const { return FLongest; }
+    // Frames a second between the first frame that scrolled the list and the last.
+    double FramesPerSecond() const {
+        return FFrames > 1 && FLastFrame > FFirstFrame ? (FFrames - 1) / (FLastFrame - FFirstFrame) : 0;
+    }
+    int Frames() const { return FFrames; }
+
+private:
+    static DWORD WINAPI Run(void* param) {
+        auto* probe = static_cast<AnswerProbe*>(param);
+        DWORD_PTR lastTop = 0;
+        while (!probe->FStop) {
+            const double sent = Seconds();
+            DWORD_PTR top = 0;
+            if (!SendMessageTimeoutW(probe->FList, LB_GETTOPINDEX, 0, 0, SMTO_NORMAL, 60000, &top)) break;
+            const double answered = Seconds();
+            probe->FLongest = std::max(probe->FLongest, answered - sent);
+            if (top != lastTop) {
+                lastTop = top;
+                if (probe->FFrames++ == 0) probe->FFirstFrame = answered;
+                probe->FLastFrame = answered;
+            }
+            // Often enough to see any wait that matters (a wait longer than this
+            // pause is seen less at most this pause), rarely enough to cost the run little.
+            Sleep(5);
+        }
+        return 0;
+    }
+
+    HWND FList;
+    HANDLE FThread = nullptr;
+    std::atomic<bool> FStop{false};
+    double FLongest = 0, FFirstFrame = 0, FLastFrame = 0;
+    int FFrames = 0;
+};
+
+struct WindowRun {
+    int Moved = 0;
+    double Seconds = 0, LongestWait = 0, FramesPerSecond = 0;
+    SIZE_T PeakWorkingSet = 0;
+    bool Started = false;
+};
+
+// Kamdrop.exe started in program, its fields filled from outside, Start clicked;
+// the time runs from the click to the end of the run.
+WindowRun RunWindow(const std::wstring& program, const std::wstring& input, const std::wstring& output) {
+    WindowRun run;
+    KamdropDriver kamdrop(HostPathToWindows(KAMDROP_EXE), program);
+    if (!kamdrop.WaitForMainWindow()) {
+        std::fprintf(stderr, "Kamdrop's window did not appear\n");
+        return run;
+    }
+    run.Started = true;
+    kamdrop.SetInput(input);
+    kamdrop.SetOutput(output);
+    kamdrop.SetLabel(L"Bench");
+    AnswerProbe probe(FilesList(kamdrop.MainWindow()));
+    TraceMark(L"click");
+    const double start = Seconds();
+    kamdrop.ClickStartAndWait();
+    run.Seconds = Seconds() - start;
+    TraceMark(L"run over");
+    probe.Stop();
+    run.LongestWait = probe.LongestWait();
+    run.FramesPerSecond = probe.FramesPerSecond();
+    run.Moved = CountFiles(output);
+    run.PeakWorkingSet = kamdrop.PeakWorkingSet();
+    kamdrop.Close();
+    return run;
+}
+
+// KamdropCmd.exe on input, as a batch file runs it: its lines go to a file.
+// The time runs from the process's start to its end.
+double RunConsole(const std::wstring& linesFile, const std::wstring& input, const std::wstring& output) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE lines = CreateFileW(linesFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = lines;
+    startup.hStdError = lines;
+    const std::wstring exe = HostPathToWindows(KAMDROP_CMD_EXE);
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + input + L"\" \"" + output + L"\" Bench";
+    PROCESS_INFORMATION process{};
+    double seconds = -1;
+    const double start = Seconds();
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        seconds = Seconds() - start;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        std::fprintf(stderr, "KamdropCmd did not start\n");
+    }
+    CloseHandle(lines);
+    return seconds;
+}
+
+// ---- One volume ----
+
+struct OneVolume {
+    int Count = 0;
+    std::vector<double> WindowRatio, ConsoleRatio, EngineRatio, Wait, Fps, WindowOverMs, ConsoleOverMs;
+    std::vector<double> WindowMs, PlainMs, ConsoleMs, EngineMs;
+    SIZE_T PeakWorkingSet = 0;
+    bool Complete = true;
+};
+
+// Round by round the four ways take turns at going first.
+OneVolume MeasureOneVolume(int count, int rounds) {
+    OneVolume result;
+    result.Count = count;
+    TempTree tree;
+    tree.MakeDirectory(L"program");
+    // KamdropCmd on an empty card: what a run costs before its first file.
+    tree.MakeDirectory(L"empty");
+    tree.MakeDirectory(L"empty-out");
+    for (int round = 0; round < rounds; ++round) {
+        std::printf("  round %d of %d: making %d photos four times...\n", round + 1, rounds, count);
+        std::fflush(stdout);
+        for (const wchar_t* way : {L"window", L"plain", L"console", L"engine"}) {
+            MakePhotos(tree, std::wstring(way) + L"-in", count);
+            tree.MakeDirectory(std::wstring(way) + L"-out");
+        }
+        double window = 0, plain = 0, console = 0, engine = 0, fixed = 0;
+        const std::vector<std::function<void()>> ways = {
+            [&] {
+                const WindowRun run = RunWindow(tree.Path(L"program"), tree.Path(L"window-in"), tree.Path(L"window-out"));
+                window = run.Seconds;
+                result.Complete = result.Complete && run.Moved == count;
+                result.Wait.push_back(1000 * run.LongestWait);
+                result.Fps.push_back(run.FramesPerSecond);
+                result.PeakWorkingSet = std::max(result.PeakWorkingSet, run.PeakWorkingSet);
+            },
+            [&] {
+                const double start = Seconds();
+                const int moved = PlainLoop(tree.Path(L"plain-in"), tree.Path(L"plain-out"));
+                plain = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            },
+            [&] {
+                fixed = RunConsole(tree.Path(L"lines.txt"), tree.Path(L"empty"), tree.Path(L"empty-out"));
+                console = RunConsole(tree.Path(L"lines.txt"), tree.Path(L"console-in"), tree.Path(L"console-out"));
+                result.Complete = result.Complete && CountFiles(tree.Path(L"console-out")) == count;
+            },
+            [&] {
+                const double start = Seconds();
+                const int moved = EngineLoop(tree.Path(L"engine-in"), tree.Path(L"engine-out"));
+                engine = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            },
+        };
+        for (size_t i = 0; i < ways.size(); ++i) ways[(i + round) % ways.size()]();
+        const double perFile = 1000.0 / count;
+        std::printf("    window %.2f s, plain loop %.2f s, KamdropCmd %.2f s (%.2f s of it with no files), "
+                    "engine %.2f s\n",
+                    window, plain, console, fixed, engine);
+        result.WindowRatio.push_back(window / plain);
+        result.ConsoleRatio.push_back(console / plain);
+        result.EngineRatio.push_back(engine / plain);
+        result.WindowMs.push_back(window * perFile);
+        result.PlainMs.push_back(plain * perFile);
+        result.ConsoleMs.push_back(console * perFile);
+        result.EngineMs.push_back(engine * perFile);
+        result.WindowOverMs.push_back((window - engine) * perFile);
+        result.ConsoleOverMs.push_back((console - fixed - engine) * perFile);
+        for (const wchar_t* way : {L"window", L"plain", L"console", L"engine"}) {
+            EmptyFolder(tree.Path(std::wstring(way) + L"-out"));
+            RemoveDirectoryW(tree.Path(std::wstring(way) + L"-in").c_str());
+        }
+    }
     return result;
 }
 
-void PrintAcrossVolumes(const AcrossResult& r) {
-    const double mib = static_cast<double>(r.Size) * r.Count / (1024.0 * 1024.0);
-    std::printf("%d photos of %zu KiB from a card on another file system (%.0f MiB)\n", r.Count, r.Size / 1024, mib);
-    std::printf("  Kamdrop window (verified): %d of %d files in %.2f s (%.0f MiB/s)\n", r.WindowMoved, r.Count,
-                r.WindowSeconds, mib / r.WindowSeconds);
-    std::printf("  Plain loop of copying moves: %d of %d files in %.2f s (%.0f MiB/s)\n", r.PlainMoved, r.Count,
-                r.PlainSeconds, mib / r.PlainSeconds);
-    std::printf("  Engine loop (verified, no window): %d of %d files in %.2f s\n", r.EngineMoved, r.Count,
-                r.EngineSeconds);
-    std::printf("  Time ratio (window / plain): %.2f\n", r.WindowSeconds / r.PlainSeconds);
-    std::printf("  Verification: %.2f s over the plain loop, of it checksums %.2f s (%.0f MiB/s), the read-back "
-                "and the rest %.2f s\n",
-                r.EngineSeconds - r.PlainSeconds, r.ChecksumSeconds, 2 * mib / r.ChecksumSeconds,
-                r.EngineSeconds - r.PlainSeconds - r.ChecksumSeconds);
+void PrintOneVolume(const OneVolume& r) {
+    std::printf("%d photos, one volume (%zu rounds; median, range in brackets)\n", r.Count, r.WindowRatio.size());
+    std::printf("  ms a file: window %s, plain loop %s, KamdropCmd %s, engine alone %s\n",
+                Show(SpreadOf(r.WindowMs), "%.2f").c_str(), Show(SpreadOf(r.PlainMs), "%.2f").c_str(),
+                Show(SpreadOf(r.ConsoleMs), "%.2f").c_str(), Show(SpreadOf(r.EngineMs), "%.2f").c_str());
+    std::printf("  Time ratio window / plain loop: %s\n", Show(SpreadOf(r.WindowRatio), "%.2f").c_str());
+    std::printf("  Time ratio KamdropCmd / plain loop: %s\n", Show(SpreadOf(r.ConsoleRatio), "%.2f").c_str());
+    std::printf("  Time ratio engine alone / plain loop: %s\n", Show(SpreadOf(r.EngineRatio), "%.2f").c_str());
+    std::printf("  The window's own share over the engine: %s ms a file; KamdropCmd's (start and lines): %s ms a file\n",
+                Show(SpreadOf(r.WindowOverMs), "%.3f").c_str(), Show(SpreadOf(r.ConsoleOverMs), "%.3f").c_str());
+    std::printf("  Longest wait for the window's answer: %s ms\n", Show(SpreadOf(r.Wait), "%.0f").c_str());
+    std::printf("  Frames a second during the run: %s\n", Show(SpreadOf(r.Fps), "%.1f").c_str());
+    std::printf("  Peak working set of Kamdrop during the runs: %.1f MiB\n", MiB(r.PeakWorkingSet));
 }
+
+// ---- Across volumes: the card on a tmpfs, the output on disk ----
+
+constexpr wchar_t kCardVolume[] = L"Z:\\dev\\shm\\";
+
+struct AcrossVolumes {
+    int Count = 0;
+    size_t Size = 0;
+    std::vector<double> WindowRatio, EngineRatio, PlainRatio, WindowMiBs, EngineMiBs, FlushedMiBs, PlainMiBs;
+    bool Complete = true;
+};
+
+AcrossVolumes MeasureAcrossVolumes(int count, size_t size, int rounds) {
+    AcrossVolumes result;
+    result.Count = count;
+    result.Size = size;
+    const double mib = static_cast<double>(size) * count / (1024.0 * 1024.0);
+    TempTree disk, card(kCardVolume);
+    disk.MakeDirectory(L"program");
+    for (int round = 0; round < rounds; ++round) {
+        double window = 0, engine = 0, flushed = 0, plain = 0;
+        // One at a time on the card: a tmpfs holds them in memory.
+        const std::vector<std::function<void()>> ways = {
+            [&] {
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                const WindowRun run = RunWindow(disk.Path(L"program"), card.Path(L"in"), disk.Path(L"out"));
+                window = run.Seconds;
+                result.Complete = result.Complete && run.Moved == count;
+            },
+            [&] {
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                const double start = Seconds();
+                const int moved = EngineLoop(card.Path(L"in"), disk.Path(L"out"));
+                engine = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            },
+            [&] {
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                const double start = Seconds();
+                const int moved = PlainFlushedLoop(card.Path(L"in"), disk.Path(L"out"));
+                flushed = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            },
+            [&] {
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                const double start = Seconds();
+                const int moved = PlainLoop(card.Path(L"in"), disk.Path(L"out"));
+                plain = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            },
+        };
+        std::printf("  round %d of %d: %d photos of %zu KiB on the card, four times...\n", round + 1, rounds, count,
+                    size / 1024);
+        std::fflush(stdout);
+        for (size_t i = 0; i < ways.size(); ++i) {
+            ways[(i + round) % ways.size()]();
+            EmptyFolder(card.Path(L"in"));
+            EmptyFolder(disk.Path(L"out"));
+        }
+        std::printf("    window %.2f s, engine %.2f s, flushed plain loop %.2f s, plain loop %.2f s\n", window, engine,
+                    flushed, plain);
+        result.WindowRatio.push_back(window / flushed);
+        result.EngineRatio.push_back(engine / flushed);
+        result.PlainRatio.push_back(plain / flushed);
+        result.WindowMiBs.push_back(mib / window);
+        result.EngineMiBs.push_back(mib / engine);
+        result.FlushedMiBs.push_back(mib / flushed);
+        result.PlainMiBs.push_back(mib / plain);
+    }
+    return result;
+}
+
+void PrintAcrossVolumes(const AcrossVolumes& r) {
+    std::printf("%d photos of %zu KiB from a card on another file system (%zu rounds)\n", r.Count, r.Size / 1024,
+                r.WindowRatio.size());
+    std::printf("  MiB/s: window %s, engine %s, plain loop flushing each file %s, plain loop without flushing %s\n",
+                Show(SpreadOf(r.WindowMiBs), "%.0f").c_str(), Show(SpreadOf(r.EngineMiBs), "%.0f").c_str(),
+                Show(SpreadOf(r.FlushedMiBs), "%.0f").c_str(), Show(SpreadOf(r.PlainMiBs), "%.0f").c_str());
+    std::printf("  Time ratio window / flushed plain loop: %s\n", Show(SpreadOf(r.WindowRatio), "%.2f").c_str());
+    std::printf("  Time ratio engine / flushed plain loop: %s\n", Show(SpreadOf(r.EngineRatio), "%.2f").c_str());
+    std::printf("  Time ratio plain loop without flushing / flushed: %s\n", Show(SpreadOf(r.PlainRatio), "%.2f").c_str());
+}
+
+// ---- Where a file's time goes ----
+
+class StepClock {
+public:
+    // Times one step and adds it to the step's sum.
+    template <typename Step>
+    auto Time(const char* name, Step step) {
+        const double start = Seconds();
+        if constexpr (std::is_void_v<decltype(step())>) {
+            step();
+            FSums[name] += Seconds() - start;
+        } else {
+            auto result = step();
+            FSums[name] += Seconds() - start;
+            return result;
+        }
+    }
+    double Sum(const char* name) const {
+        auto found = FSums.find(name);
+        return found == FSums.end() ? 0 : found->second;
+    }
+    double Total() const {
+        double total = 0;
+        for (const auto& step : FSums) total += step.second;
+        return total;
+    }
+
+private:
+    std::map<std::string, double> FSums;
+};
+
+void PrintStep(const StepClock& clock, const char* name, const char* what, int count) {
+    std::printf("    %-58s %8.4f\n", what, 1000.0 * clock.Sum(name) / count);
+}
+
+// The engine's steps one by one on N photos, and the plain loop's beside them.
+void MeasureEngineSteps(int count) {
+    TempTree tree;
+    MakePhotos(tree, L"in", count);
+    MakePhotos(tree, L"plain-in", count);
+    tree.MakeDirectory(L"out");
+    tree.MakeDirectory(L"plain-out");
+    StepClock engine;
+    std::vector<std::wstring> files = engine.Time("list", [&] { return engine::ListFiles(tree.Path(L"in")); });
+    std::vector<forms::TDateTime> dates;
+    engine.Time("dates", [&] {
+        engine::FileDateReader reader;
+        for (const std::wstring& file : files) dates.push_back(reader.Read(file));
+    });
+    engine.Time("sort", [&] { engine::SortByFileDates(files, dates); });
+    std::vector<std::wstring> targets;
+    engine.Time("names", [&] {
+        engine::DayCounter counter;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const std::wstring day = forms::FormatDateIso(dates[i]);
+            targets.push_back(engine::BuildTargetName(tree.Path(L"out"), day, L"Bench", counter.Next(day), files[i]));
+        }
+    });
+    engine.Time("moves", [&] {
+        for (size_t i = 0; i < files.size(); ++i) engine::MoveToTarget(files[i], targets[i]);
+    });
+    // What a window's pass through its messages costs when none is waiting.
+    engine.Time("messages", [&] {
+        MSG msg;
+        for (int i = 0; i < count; ++i) PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    });
+
+    StepClock plain;
+    std::vector<PlainEntry> entries;
+    plain.Time("list", [&] {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((tree.Path(L"plain-in") + L"\\*.*").c_str(), &found);
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                entries.push_back({tree.Path(L"plain-in") + L"\\" + found.cFileName, 0});
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+    });
+    plain.Time("dates", [&] {
+        for (PlainEntry& entry : entries) entry.Time = LastWrite(entry.Path);
+    });
+    plain.Time("sort", [&] {
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const PlainEntry& a, const PlainEntry& b) { return a.Time < b.Time; });
+    });
+    plain.Time("moves", [&] {
+        int serial = 0;
+        for (const PlainEntry& entry : entries)
+            MoveFileExW(entry.Path.c_str(), (tree.Path(L"plain-out") + L"\\plain_" + std::to_wstring(++serial) + L".jpg").c_str(),
+                        MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
+    });
+
+    std::printf("  One volume, %d photos, ms a file (engine; plain loop)\n", count);
+    std::printf("    %-58s %8.4f; %.4f\n", "list the card", 1000.0 * engine.Sum("list") / count,
+                1000.0 * plain.Sum("list") / count);
+    std::printf("    %-58s %8.4f; %.4f\n", "the date (engine: listing, open unshared, close; plain: attributes)",
+                1000.0 * engine.Sum("dates") / count, 1000.0 * plain.Sum("dates") / count);
+    std::printf("    %-58s %8.4f; %.4f\n", "sort", 1000.0 * engine.Sum("sort") / count,
+                1000.0 * plain.Sum("sort") / count);
+    PrintStep(engine, "names", "the new name", count);
+    std::printf("    %-58s %8.4f; %.4f\n", "the move (MoveFileExW)", 1000.0 * engine.Sum("moves") / count,
+                1000.0 * plain.Sum("moves") / count);
+    PrintStep(engine, "messages", "a window's pass through its messages, none waiting", count);
+}
+
+// The verified copy's steps, made here call for call as the engine makes them,
+// so that each can be timed; its total beside the engine's own shows that it
+// is the same work.
+struct CopySteps {
+    StepClock Clock;
+    int Files = 0;
+};
+
+bool TimedVerifiedCopy(const std::wstring& source, const std::wstring& target, CopySteps& steps) {
+    constexpr DWORD kBlock = 1 << 16;
+    StepClock& clock = steps.Clock;
+    char* block = static_cast<char*>(VirtualAlloc(nullptr, kBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::wstring temporary = target.substr(0, target.find_last_of(L'\\') + 1) + L"~kd-000000.part";
+    HANDLE from = INVALID_HANDLE_VALUE, to = INVALID_HANDLE_VALUE;
+    FILETIME created, accessed, written;
+    DWORD attributes = 0;
+    clock.Time("open", [&] {
+        GetFileAttributesW(target.c_str());
+        from = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        GetFileTime(from, &created, &accessed, &written);
+        attributes = GetFileAttributesW(source.c_str());
+        to = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    });
+    uint32_t checksum = 0, readBack = 0;
+    for (;;) {
+        DWORD read = 0, wrote = 0;
+        clock.Time("read", [&] { ReadFile(from, block, kBlock, &read, nullptr); });
+        if (read == 0) break;
+        clock.Time("checksum", [&] { checksum = engine::Crc32c(checksum, block, read); });
+        clock.Time("write", [&] { WriteFile(to, block, read, &wrote, nullptr); });
+    }
+    clock.Time("flush", [&] {
+        SetFileTime(to, &created, &accessed, &written);
+        FlushFileBuffers(to);
+        CloseHandle(to);
+        CloseHandle(from);
+    });
+    HANDLE back = clock.Time("read back", [&] {
+        return CreateFileW(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    });
+    for (;;) {
+        DWORD read = 0;
+        clock.Time("read back", [&] { ReadFile(back, block, kBlock, &read, nullptr); });
+        clock.Time("checksum", [&] { readBack = engine::Crc32c(readBack, block, read); });
+        if (read < kBlock) break;
+    }
+    clock.Time("read back", [&] { CloseHandle(back); });
+    const bool renamed = clock.Time("rename", [&] {
+        return readBack == checksum && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    });
+    clock.Time("delete", [&] {
+        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE))
+            SetFileAttributesW(target.c_str(), attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+        DeleteFileW(source.c_str());
+    });
+    VirtualFree(block, 0, MEM_RELEASE);
+    ++steps.Files;
+    return renamed;
+}
+
+void MeasureCopySteps(int count, size_t size) {
+    TempTree disk, card(kCardVolume);
+    card.MakeDirectory(L"in");
+    MakeLargePhotos(card, L"in", count, size);
+    disk.MakeDirectory(L"out");
+    CopySteps steps;
+    const double start = Seconds();
+    int serial = 0;
+    for (const PlainEntry& entry : PlainSortedListing(card.Path(L"in")))
+        TimedVerifiedCopy(entry.Path, disk.Path(L"out") + L"\\copy_" + std::to_wstring(++serial) + L".jpg", steps);
+    const double total = Seconds() - start;
+    EmptyFolder(card.Path(L"in"));
+    EmptyFolder(disk.Path(L"out"));
+    MakeLargePhotos(card, L"in", count, size);
+    double engineStart = Seconds();
+    EngineLoop(card.Path(L"in"), disk.Path(L"out"));
+    const double engineTotal = Seconds() - engineStart;
+    EmptyFolder(card.Path(L"in"));
+    EmptyFolder(disk.Path(L"out"));
+    MakeLargePhotos(card, L"in", count, size);
+    engineStart = Seconds();
+    PlainFlushedLoop(card.Path(L"in"), disk.Path(L"out"));
+    const double flushedTotal = Seconds() - engineStart;
+    EmptyFolder(disk.Path(L"out"));
+
+    const StepClock& clock = steps.Clock;
+    std::printf("  Across volumes, %d photos of %zu KiB, the verified copy step by step, ms a file\n", count,
+                size / 1024);
+    PrintStep(clock, "open", "open the photo, make the temporary copy", count);
+    PrintStep(clock, "read", "read from the card (64 KiB blocks)", count);
+    PrintStep(clock, "checksum", "CRC-32C of what was read and of what was read back", count);
+    PrintStep(clock, "write", "write the copy", count);
+    PrintStep(clock, "flush", "its times, flush to the disk, close", count);
+    PrintStep(clock, "read back", "read the copy back", count);
+    PrintStep(clock, "rename", "rename to the new name", count);
+    PrintStep(clock, "delete", "delete the photo", count);
+    std::printf("    %-58s %8.4f\n", "all steps", 1000.0 * total / count);
+    std::printf("    %-58s %8.4f\n", "the engine's own verified moves, for comparison", 1000.0 * engineTotal / count);
+    std::printf("    %-58s %8.4f\n", "the plain loop flushing each file, for comparison", 1000.0 * flushedTotal / count);
+    const double verification = clock.Sum("checksum") + clock.Sum("read back");
+    std::printf("  Checksums and read-back: %.1f %% of the verified copy's time\n", 100.0 * verification / total);
+    gTable.push_back({"Across volumes: checksums and read-back, share of the time",
+                      Show(SpreadOf({100.0 * verification / total}), "%.1f %%"), "under 10 %",
+                      verification / total < 0.10 ? "met" : "not met"});
+}
+
+// ---- Start-up and memory ----
 
 // The process's shown top-level window titled title; nullptr when none.
 HWND ShownWindow(DWORD processId, const wchar_t* title) {
@@ -372,81 +822,177 @@ StartResult MeasureStart(const std::wstring& exe, const std::wstring& folder, co
     return result;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+struct StartUp {
+    std::vector<double> KamdropMs, MinimalMs, Ratio, KamdropMiB, MinimalMiB, MoreMiB;
+    bool Complete = true;
+};
+
+StartUp MeasureStartUp(int rounds) {
+    StartUp result;
+    TempTree tree;
+    tree.MakeDirectory(L"program");
+    const std::wstring folder = tree.Path(L"program");
+    for (int round = 0; round < rounds; ++round) {
+        StartResult minimal, kamdrop;
+        // Each goes first every other round.
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn + round) % 2 == 0)
+                minimal = MeasureStart(HostPathToWindows(MINIMAL_WINDOW_EXE), folder, L"Minimal window");
+            else
+                kamdrop = MeasureStart(HostPathToWindows(KAMDROP_EXE), folder, L"Kamdrop");
+        }
+        if (minimal.Seconds < 0 || kamdrop.Seconds < 0) {
+            std::fprintf(stderr, "a window did not appear\n");
+            result.Complete = false;
+            break;
+        }
+        result.KamdropMs.push_back(1000 * kamdrop.Seconds);
+        result.MinimalMs.push_back(1000 * minimal.Seconds);
+        result.Ratio.push_back(kamdrop.Seconds / minimal.Seconds);
+        result.KamdropMiB.push_back(MiB(kamdrop.PeakWorkingSet));
+        result.MinimalMiB.push_back(MiB(minimal.PeakWorkingSet));
+        result.MoreMiB.push_back(MiB(kamdrop.PeakWorkingSet) - MiB(minimal.PeakWorkingSet));
+    }
+    return result;
+}
+
+void PrintStartUp(const StartUp& r) {
+    std::printf("Start-up, process start to window shown (%zu rounds in turns)\n", r.Ratio.size());
+    std::printf("  Kamdrop %s ms, minimal themed window %s ms, ratio %s\n", Show(SpreadOf(r.KamdropMs), "%.0f").c_str(),
+                Show(SpreadOf(r.MinimalMs), "%.0f").c_str(), Show(SpreadOf(r.Ratio), "%.2f").c_str());
+    std::printf("Peak working set after start\n");
+    std::printf("  Kamdrop %s MiB, minimal themed window %s MiB, difference %s MiB\n",
+                Show(SpreadOf(r.KamdropMiB), "%.1f").c_str(), Show(SpreadOf(r.MinimalMiB), "%.1f").c_str(),
+                Show(SpreadOf(r.MoreMiB), "%.2f").c_str());
+}
+
+// ---- One part alone, for a trace ----
+
+int RunPart(const std::wstring& part, int count) {
+    constexpr size_t kLarge = 3u << 20;
+    if (part == L"steps") {
+        MeasureEngineSteps(count);
+        return 0;
+    }
+    if (part == L"copy-steps") {
+        MeasureCopySteps(count, kLarge);
+        return 0;
+    }
+    TempTree disk, card(kCardVolume);
+    const bool across = part.rfind(L"across-", 0) == 0;
+    const TempTree& source = across ? card : disk;
+    if (across)
+        MakeLargePhotos(source, L"in", count, kLarge);
+    else
+        MakePhotos(source, L"in", count);
+    disk.MakeDirectory(L"out");
+    disk.MakeDirectory(L"program");
+    const std::wstring input = source.Path(L"in"), output = disk.Path(L"out");
+    int moved = 0;
+    const double start = Seconds();
+    TraceMark(L"begin " + part);
+    if (part == L"window" || part == L"across-window") {
+        moved = RunWindow(disk.Path(L"program"), input, output).Moved;
+    } else if (part == L"console") {
+        RunConsole(disk.Path(L"lines.txt"), input, output);
+        moved = CountFiles(output);
+    } else if (part == L"engine" || part == L"across-engine") {
+        moved = EngineLoop(input, output);
+    } else if (part == L"plain") {
+        moved = PlainLoop(input, output);
+    } else if (part == L"across-flushed") {
+        moved = PlainFlushedLoop(input, output);
+    } else if (part == L"start") {
+        MeasureStart(HostPathToWindows(KAMDROP_EXE), disk.Path(L"program"), L"Kamdrop");
+        moved = count;
+    } else {
+        std::fprintf(stderr, "unknown part\n");
+        return 2;
+    }
+    TraceMark(L"end " + part);
+    std::printf("%ls: %d of %d files in %.2f s\n", part.c_str(), moved, count, Seconds() - start);
+    return moved == count ? 0 : 1;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(_wtoi(argv[i]));
-    if (counts.empty()) counts = {2000, 10000};
-    if (std::any_of(counts.begin(), counts.end(), [](int n) { return n <= 0; })) {
-        std::fprintf(stderr, "usage: kamdrop_bench [N...]\n");
+    int rounds = 3;
+    bool emulated = false;
+    std::wstring only;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (argument == L"--rounds" && i + 1 < argc)
+            rounds = _wtoi(argv[++i]);
+        else if (argument == L"--emulated")
+            emulated = true;
+        else if (argument == L"--only" && i + 1 < argc)
+            only = argv[++i];
+        else
+            counts.push_back(_wtoi(argv[i]));
+    }
+    if (counts.empty()) counts = only.empty() ? std::vector<int>{2000, 10000} : std::vector<int>{500};
+    if (rounds <= 0 || std::any_of(counts.begin(), counts.end(), [](int n) { return n <= 0; })) {
+        std::fprintf(stderr, "usage: kamdrop_bench [--rounds R] [--emulated] [N...] | --only PART [N]\n");
         return 2;
     }
+    if (!only.empty()) return RunPart(only, counts.front());
 
     bool complete = true;
-    SIZE_T runPeak = 0;
-    std::vector<ReleaseResult> releases;
+    std::vector<OneVolume> volumes;
     for (int count : counts) {
-        releases.push_back(MeasureRelease(count));
-        const ReleaseResult& r = releases.back();
-        complete = complete && r.WindowMoved == count && r.PlainMoved == count && r.ConsoleMoved == count;
-        runPeak = std::max(runPeak, r.PeakWorkingSet);
+        std::printf("%d photos on one volume\n", count);
+        volumes.push_back(MeasureOneVolume(count, rounds));
+        complete = complete && volumes.back().Complete;
     }
-
-    const AcrossResult across = MeasureAcrossVolumes(300, 3u << 20);
-    complete = complete && across.WindowMoved == across.Count && across.PlainMoved == across.Count &&
-               across.EngineMoved == across.Count;
-
-    // Start-up in turns, so that both programs meet the same load on the machine.
-    TempTree tree;
-    tree.MakeDirectory(L"program");
-    const std::wstring folder = tree.Path(L"program");
-    std::vector<double> kamdropStarts, minimalStarts, kamdropPeaks, minimalPeaks;
-    for (int round = 0; round < 5; ++round) {
-        StartResult minimal = MeasureStart(HostPathToWindows(MINIMAL_WINDOW_EXE), folder, L"Minimal window");
-        StartResult kamdrop = MeasureStart(HostPathToWindows(KAMDROP_EXE), folder, L"Kamdrop");
-        if (minimal.Seconds < 0 || kamdrop.Seconds < 0) {
-            std::fprintf(stderr, "a window did not appear\n");
-            complete = false;
-            break;
-        }
-        minimalStarts.push_back(minimal.Seconds);
-        kamdropStarts.push_back(kamdrop.Seconds);
-        minimalPeaks.push_back(MiB(minimal.PeakWorkingSet));
-        kamdropPeaks.push_back(MiB(kamdrop.PeakWorkingSet));
-    }
+    std::printf("300 photos of 3 MiB across volumes\n");
+    const AcrossVolumes across = MeasureAcrossVolumes(300, 3u << 20, rounds);
+    complete = complete && across.Complete;
+    std::printf("Start-up and memory\n");
+    const StartUp start = MeasureStartUp(std::max(5, 2 * rounds + 1));
+    complete = complete && start.Complete;
 
     std::printf("\n");
-    for (const ReleaseResult& r : releases) {
-        std::printf("%d files\n", r.Count);
-        std::printf("  Kamdrop window: %d of %d files in %.2f s (%.2f ms a file)\n", r.WindowMoved, r.Count,
-                    r.WindowSeconds, 1000.0 * r.WindowSeconds / r.Count);
-        std::printf("  Plain loop:     %d of %d files in %.2f s (%.2f ms a file)\n", r.PlainMoved, r.Count,
-                    r.PlainSeconds, 1000.0 * r.PlainSeconds / r.Count);
-        std::printf("  KamdropCmd:     %d of %d files in %.2f s (%.2f ms a file)\n", r.ConsoleMoved, r.Count,
-                    r.ConsoleSeconds, 1000.0 * r.ConsoleSeconds / r.Count);
-        std::printf("  Time ratio (window / plain): %.2f\n", r.WindowSeconds / r.PlainSeconds);
-        std::printf("  Time ratio (KamdropCmd / plain): %.2f\n", r.ConsoleSeconds / r.PlainSeconds);
-        std::printf("  Longest wait for the window's answer during the run: %.0f ms\n", 1000.0 * r.LongestWait);
-        std::printf("  Peak working set of Kamdrop: %.1f MiB\n", MiB(r.PeakWorkingSet));
-    }
+    if (emulated)
+        std::printf("EMULATED: this program ran under user-mode emulation (qemu); its figures are not comparable "
+                    "with native ones nor with another machine's.\n\n");
+    for (const OneVolume& r : volumes) PrintOneVolume(r);
     PrintAcrossVolumes(across);
-    if (!kamdropStarts.empty()) {
-        double kamdropStart = Median(kamdropStarts), minimalStart = Median(minimalStarts);
-        double kamdropPeak = Median(kamdropPeaks), minimalPeak = Median(minimalPeaks);
-        std::printf("Start-up, process start to window shown (median of %zu in turns)\n", kamdropStarts.size());
-        std::printf("  Kamdrop %.0f ms, minimal window %.0f ms, ratio %.2f\n", 1000.0 * kamdropStart,
-                    1000.0 * minimalStart, kamdropStart / minimalStart);
-        std::printf("Peak working set\n");
-        std::printf("  Kamdrop started %.1f MiB, minimal window %.1f MiB, difference %.1f MiB\n", kamdropPeak,
-                    minimalPeak, kamdropPeak - minimalPeak);
-        std::printf("  Kamdrop during the runs %.1f MiB, difference %.1f MiB\n", MiB(runPeak),
-                    MiB(runPeak) - minimalPeak);
+    PrintStartUp(start);
+
+    std::printf("\nWhere a file's time goes (each step timed on its own, this process)\n");
+    MeasureEngineSteps(counts.front());
+    MeasureCopySteps(100, 3u << 20);
+
+    for (const OneVolume& r : volumes) {
+        const bool main = r.Count == 2000 || r.Count == 10000;
+        const double windowGoal = r.Count == 2000 ? 1.3 : 1.2;
+        AddRow(std::to_string(r.Count) + " photos, one volume, window / plain loop", SpreadOf(r.WindowRatio), "%.2f",
+               main ? (r.Count == 2000 ? "1.3" : "1.2") : nullptr, windowGoal);
+        AddRow(std::to_string(r.Count) + " photos, one volume, KamdropCmd / plain loop", SpreadOf(r.ConsoleRatio),
+               "%.2f", r.Count == 2000 ? "1.1" : nullptr, 1.1);
     }
+    AddRow("300 photos of 3 MiB across volumes, window / flushed plain loop", SpreadOf(across.WindowRatio), "%.2f",
+           "1.15", 1.15);
+    AddRow("300 photos of 3 MiB across volumes, engine / flushed plain loop", SpreadOf(across.EngineRatio), "%.2f",
+           "1.15", 1.15);
+    AddRow("Start-up, Kamdrop / minimal themed window", SpreadOf(start.Ratio), "%.2f", "1.3", 1.3);
+    AddRow("Working set after start over the minimal themed window, MiB", SpreadOf(start.MoreMiB), "%+.2f", "+1.5",
+           1.5);
+    std::vector<double> waits, fps;
+    for (const OneVolume& r : volumes) {
+        waits.insert(waits.end(), r.Wait.begin(), r.Wait.end());
+        fps.insert(fps.end(), r.Fps.begin(), r.Fps.end());
+    }
+    AddRow("Longest wait for the window's answer, ms (all runs)", SpreadOf(waits), "%.0f", "50", 50);
+    AddRow("Frames a second during a run (all runs)", SpreadOf(fps), "%.1f", "about 20", 21);
+
+    std::printf("\nThe figures against their goals (median, range over the rounds in brackets)%s\n",
+                emulated ? ", EMULATED: not comparable" : "");
+    std::printf("  %-66s %-22s %-10s %s\n", "What", "Now", "Goal", "");
+    for (const GoalRow& row : gTable)
+        std::printf("  %-66s %-22s %-10s %s\n", row.What.c_str(), row.Now.c_str(), row.Goal.c_str(),
+                    emulated ? "(emulated)" : row.Verdict.c_str());
     return complete ? 0 : 1;
 }
