@@ -1,11 +1,15 @@
 #!/bin/bash
-# The benchmark: for each N (default 2000 and 10000) files N photos through the real window and
-# N with a plain loop of date-sorted moves, and prints both times, their ratio and the longest wait
-# for the window's answer during the run; then start-up time and peak memory beside a minimal window.
-# It measures each program (32-bit, 64-bit) that this machine runs, and says which.
+# The benchmark (docs/benchmark.md): for each N (default 2000 and 10000) photos on one volume through
+# the window, KamdropCmd and the engine against a plain loop of moves; 300 photos of 3 MiB across
+# volumes against a plain loop of copying moves that flushes each file; start-up and memory beside a
+# minimal themed window; where a file's time goes; and a closing table of figures against their goals.
+# It measures each program (32-bit, 64-bit) that this machine runs, and says how it ran: a program
+# run under user-mode emulation is measured in one round and its figures are marked as emulated,
+# not comparable with native ones. Last, what reading a copy back past the cache costs on this disk.
 #   scripts/bench.sh [N...]
 #   KAMDROP_ARCH        x86 or x64: that program only
 #   KAMDROP_BUILD_DIR   another build directory than build/
+#   KAMDROP_ROUNDS      rounds of each comparison for a native program (default 3)
 set -euo pipefail
 exec </dev/null
 
@@ -26,12 +30,38 @@ for arch in $(kamdrop_archs); do
   kamdrop_configure
   kamdrop_run cmake --build "$KAMDROP_BUILD" --target kamdrop_bench minimal_window desktop_keeper ||
     kamdrop_fail "the build failed"
-  echo "== $(kamdrop_arch_name "$arch") =="
+  options=(--rounds "${KAMDROP_ROUNDS:-3}")
+  if [ "$KAMDROP_RUNS" = emulated ]; then
+    # About four times slower: one round, and every figure says it was emulated.
+    options=(--rounds 1 --emulated)
+    echo "== $(kamdrop_arch_name "$arch"), EMULATED (qemu): its figures are not comparable with native ones =="
+  else
+    echo "== $(kamdrop_arch_name "$arch") =="
+  fi
   kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix" unmanaged
   kamdrop_start_wineserver
   kamdrop_start_desktop_keeper
-  kamdrop_run "$KAMDROP_WINE" "$KAMDROP_BUILD/bench/kamdrop_bench.exe" "$@"
+  kamdrop_run "$KAMDROP_WINE" "$KAMDROP_BUILD/bench/kamdrop_bench.exe" "${options[@]}" "$@"
   kamdrop_stop_wine
   measured=$((measured + 1))
 done
 [ "$measured" -gt 0 ] || kamdrop_fail "this machine can run no Kamdrop program"
+
+# Wine reads through its cache even where a program asks to read past it, so the verified copy's
+# read-back above comes from memory. What it costs from the disk itself, measured on the disk the
+# build (and the output folder of the runs above) lies on: a 3 MiB file written, flushed, then read
+# in 64 KiB blocks past the cache and through it, five times each.
+readback_ms() {  # file [dd flags...]
+  local file=$1 times=() i
+  shift
+  for ((i = 0; i < 5; i++)); do
+    times+=("$(dd if="$file" of=/dev/null bs=64k "$@" 2>&1 | awk '/copied/ { printf "%.2f", $(NF-3) * 1000 }')")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%s ms (%s-%s)", v[3], v[1], v[5] }'
+}
+sample=$KAMDROP_BUILD_ROOT/readback-sample
+head -c $((3 << 20)) /dev/urandom >"$sample"
+sync "$sample"
+echo "Reading a 3 MiB copy back on this disk (Linux, median of 5): past the cache $(readback_ms "$sample" iflag=direct)," \
+  "through the cache $(readback_ms "$sample")"
+rm -f "$sample"
