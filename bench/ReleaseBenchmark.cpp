@@ -679,12 +679,14 @@ bool TimedVerifiedCopy(const std::wstring& source, const std::wstring& target, C
     HANDLE from = INVALID_HANDLE_VALUE, to = INVALID_HANDLE_VALUE;
     FILETIME created, accessed, written;
     DWORD attributes = 0;
+    clock.Time("check", [&] { GetFileAttributesW(target.c_str()); });
     clock.Time("open", [&] {
-        GetFileAttributesW(target.c_str());
         from = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         GetFileTime(from, &created, &accessed, &written);
         attributes = GetFileAttributesW(source.c_str());
+    });
+    clock.Time("create", [&] {
         to = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     });
@@ -755,7 +757,9 @@ void MeasureCopySteps(int count, size_t size) {
     const StepClock& clock = steps.Clock;
     std::printf("  Across volumes, %d photos of %zu KiB, the verified copy step by step, ms a file\n", count,
                 size / 1024);
-    PrintStep(clock, "open", "open the photo, make the temporary copy", count);
+    PrintStep(clock, "check", "is the new name free", count);
+    PrintStep(clock, "open", "open the photo, its times and attributes", count);
+    PrintStep(clock, "create", "make the temporary copy", count);
     PrintStep(clock, "read", "read from the card (64 KiB blocks)", count);
     PrintStep(clock, "checksum", "CRC-32C of what was read and of what was read back", count);
     PrintStep(clock, "write", "write the copy", count);
