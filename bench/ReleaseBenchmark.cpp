@@ -812,6 +812,7 @@ StartResult MeasureStart(const std::wstring& exe, const std::wstring& folder, co
     while (!(shown = ShownWindow(process.dwProcessId, title)) && Seconds() - start < 30) Sleep(1);
     if (shown) {
         result.Seconds = Seconds() - start;
+        TraceMark(L"shown");
         Sleep(500);
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);

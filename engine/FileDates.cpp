@@ -41,6 +41,21 @@ forms::TDateTime GetFileDate(const std::wstring& FileName) {
     return DateOfLastWrite(file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) ? &lastWrite : nullptr);
 }
 
+const FILETIME* FileDateReader::ListedTime(const std::wstring& Name) {
+    for (;;) {
+        const auto listed = FTimes.find(Name);
+        if (listed != FTimes.end()) return &listed->second;
+        if (!FListing) return nullptr;
+        WIN32_FIND_DATAW entry;
+        if (!FindNextFileW(FListing.Get(), &entry)) {
+            FListing.Reset();
+            return nullptr;
+        }
+        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            FTimes.emplace(entry.cFileName, entry.ftLastWriteTime);
+    }
+}
+
 forms::TDateTime FileDateReader::Read(const std::wstring& FileName) {
     const size_t slash = FileName.find_last_of(L"\\/");
     const std::wstring directory = FileName.substr(0, slash + 1);
@@ -48,18 +63,13 @@ forms::TDateTime FileDateReader::Read(const std::wstring& FileName) {
         FDirectory = directory;
         FTimes.clear();
         WIN32_FIND_DATAW entry;
-        forms::FindHandle find(FindFirstFileW((directory + L"*.*").c_str(), &entry));
-        if (find) {
-            do
-                if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-                    FTimes.emplace(entry.cFileName, entry.ftLastWriteTime);
-            while (FindNextFileW(find.Get(), &entry));
-        }
+        FListing.Reset(FindFirstFileW((directory + L"*.*").c_str(), &entry));
+        if (FListing && !(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            FTimes.emplace(entry.cFileName, entry.ftLastWriteTime);
     }
     forms::FileHandle file = OpenUnshared(FileName);
     if (!file) return DateOfLastWrite(nullptr);
-    const auto listed = FTimes.find(FileName.substr(slash + 1));
-    if (listed != FTimes.end()) return DateOfLastWrite(&listed->second);
+    if (const FILETIME* listed = ListedTime(FileName.substr(slash + 1))) return DateOfLastWrite(listed);
     FILETIME lastWrite;
     return DateOfLastWrite(GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) ? &lastWrite : nullptr);
 }

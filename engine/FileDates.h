@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/Classes.h"
+#include "runtime/Handles.h"
 #include "runtime/SysUtils.h"
 
 namespace engine {
@@ -18,17 +19,25 @@ forms::TDateTime GetFileDate(const std::wstring& FileName);
 
 // Reads the dates of the files of a run as GetFileDate reads each: the file is
 // opened without sharing, so that a file another program holds fails alike,
-// but its time comes from a listing of its directory, read once. Asking the
-// open file for its time costs a round trip to Wine's server per file, about a
-// third of a move; the listing costs almost nothing. A file the listing does
-// not show as itself (a link, or a file made since) is asked through its handle.
+// but its time comes from a listing of its directory. Asking the open file for
+// its time costs a round trip to Wine's server per file, about a third of a
+// move; the listing costs almost nothing. The listing is read as far as the
+// file asked for, so that for files asked in the order of a listing each read
+// takes a step of it (a caller that keeps a window answering between reads
+// never waits for a whole directory of thousands). A file the listing does not
+// show as itself (a link, or a file made since) is asked through its handle.
+// The listing holds the folder open until the reader goes.
 class FileDateReader {
 public:
     forms::TDateTime Read(const std::wstring& FileName);
 
 private:
+    // The listed time of Name in FDirectory, reading the listing on as far as Name.
+    const FILETIME* ListedTime(const std::wstring& Name);
+
     std::wstring FDirectory;
-    // Last-write times by file name, of the files (not links) in FDirectory.
+    forms::FindHandle FListing;
+    // Last-write times by file name, of the files (not links) listed so far.
     std::unordered_map<std::wstring, FILETIME> FTimes;
 };
 

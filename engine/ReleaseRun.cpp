@@ -75,10 +75,13 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
     // dates, the files take the very order the comparator would give them.
     std::vector<forms::TDateTime> dates;
     dates.reserve(count);
-    FileDateReader reader;
-    for (int i = 0; i < count; ++i) {
-        dates.push_back(reader.Read(Files[i]));
-        if (!Observer.DateRead(i + 1, count)) return;
+    {
+        // Gone before the first move: its listing holds the input folder open.
+        FileDateReader reader;
+        for (int i = 0; i < count; ++i) {
+            dates.push_back(reader.Read(Files[i]));
+            if (!Observer.DateRead(i + 1, count)) return;
+        }
     }
     SortByFileDates(Files, dates);
     Observer.Sorted(count);

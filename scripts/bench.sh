@@ -7,6 +7,12 @@
 # run under user-mode emulation is measured in one round and its figures are marked as emulated,
 # not comparable with native ones. Last, what reading a copy back past the cache costs on this disk.
 #   scripts/bench.sh [N...]
+#   scripts/bench.sh --requests PART [N]
+#                       one part alone (window, console, engine, plain, across-window, across-engine,
+#                       across-flushed, start; 500 photos, 20 across volumes) under a Wine server that
+#                       traces every request: the program's requests a file, by kind (for the window,
+#                       those of its run, from the click on Start to its end; for start, those from
+#                       the process's start to its window shown)
 #   KAMDROP_ARCH        x86 or x64: that program only
 #   KAMDROP_BUILD_DIR   another build directory than build/
 #   KAMDROP_ROUNDS      rounds of each comparison for a native program (default 3)
@@ -18,7 +24,57 @@ trap kamdrop_cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The requests of one part, from the trace of a server started with -d1: those of the busiest
+# thread other than the benchmark's between the part's marks, by kind, a file (N files).
+tally_requests() {  # trace from to N
+  awk -v from="kamdrop-bench $2" -v to="kamdrop-bench $3" -v n="$4" '
+    index($0, "name=L\"" from "\"") { on = 1; bench = substr($0, 1, index($0, ":") - 1); next }
+    index($0, "name=L\"" to "\"") { on = 0 }
+    on && match($0, /^[0-9a-f]+: [a-z_]+\( /) {
+      thread = substr($0, 1, index($0, ":") - 1)
+      kind = substr($0, length(thread) + 3, RLENGTH - length(thread) - 4)
+      total[thread]++
+      count[thread " " kind]++
+    }
+    END {
+      best = bench
+      for (t in total) if (t != bench && (best == bench || total[t] > total[best])) best = t
+      printf "%-28s %8.2f\n", "all requests a file", total[best] / n
+      for (k in count) {
+        split(k, part, " ")
+        if (part[1] == best) printf "  %-26s %8.2f\n", part[2], count[k] / n | "sort -k2 -rn"
+      }
+    }' "$1"
+}
+
 "$KAMDROP_ROOT/scripts/setup.sh"
+if [ "${1:-}" = --requests ]; then
+  part=${2:?which part}
+  count=${3:-}
+  [ -n "$count" ] || case "$part" in across-*) count=20 ;; *) count=500 ;; esac
+  kamdrop_start_xvfb
+  for arch in $(kamdrop_archs); do
+    kamdrop_select_arch "$arch"
+    kamdrop_can_run || { kamdrop_say "$KAMDROP_CANNOT_RUN: $(kamdrop_arch_name "$arch") not traced"; continue; }
+    kamdrop_configure
+    kamdrop_run cmake --build "$KAMDROP_BUILD" --target kamdrop_bench minimal_window desktop_keeper ||
+      kamdrop_fail "the build failed"
+    kamdrop_use_prefix "$KAMDROP_BUILD/wineprefix" unmanaged
+    trace=$KAMDROP_TMP/requests.log
+    wineserver -p -f -d1 >"$trace" 2>&1 &
+    KAMDROP_WINESERVER_PID=$!
+    sleep 0.3
+    kamdrop_run "$KAMDROP_WINE" "$KAMDROP_BUILD/bench/kamdrop_bench.exe" --only "$part" "$count"
+    kamdrop_stop_wine
+    echo "== $(kamdrop_arch_name "$arch") ($KAMDROP_RUNS): Wine server requests of $part, $count files =="
+    case "$part" in
+      window | across-window) tally_requests "$trace" click "run over" "$count" ;;
+      start) tally_requests "$trace" "begin start" shown 1 ;;
+      *) tally_requests "$trace" "begin $part" "end $part" "$count" ;;
+    esac
+  done
+  exit 0
+fi
 measured=0
 kamdrop_start_xvfb
 for arch in $(kamdrop_archs); do
