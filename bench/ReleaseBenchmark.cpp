@@ -19,7 +19,8 @@
 //   kamdrop_bench.exe [--rounds R] [--emulated] [N...]
 //   kamdrop_bench.exe --only PART [N]   one run of one part, for a trace of Wine server requests:
 //                                       window, console, engine, plain, across-window, across-engine,
-//                                       across-flushed, start; or the steps alone: steps, copy-steps
+//                                       across-flushed, start, start-minimal; or the steps alone:
+//                                       steps, copy-steps
 
 #include <windows.h>
 #include <commctrl.h>
@@ -281,6 +282,8 @@ public:
         FThread = nullptr;
     }
     double LongestWait() const { return FLongest; }
+    // When the longest wait began, in seconds from the probe's start.
+    double LongestWaitAt() const { return FLongestAt; }
     // Frames a second between the first frame that scrolled the list and the last.
     double FramesPerSecond() const {
         return FFrames > 1 && FLastFrame > FFirstFrame ? (FFrames - 1) / (FLastFrame - FFirstFrame) : 0;
@@ -296,15 +299,19 @@ private:
             DWORD_PTR top = 0;
             if (!SendMessageTimeoutW(probe->FList, LB_GETTOPINDEX, 0, 0, SMTO_NORMAL, 60000, &top)) break;
             const double answered = Seconds();
-            probe->FLongest = std::max(probe->FLongest, answered - sent);
+            if (answered - sent > probe->FLongest) {
+                probe->FLongest = answered - sent;
+                probe->FLongestAt = sent - probe->FStarted;
+            }
             if (top != lastTop) {
                 lastTop = top;
                 if (probe->FFrames++ == 0) probe->FFirstFrame = answered;
                 probe->FLastFrame = answered;
             }
             // Often enough to see any wait that matters (a wait longer than this
-            // pause is seen less at most this pause), rarely enough to cost the run little.
-            Sleep(5);
+            // pause is seen less at most this pause), rarely enough to cost the run
+            // little: each answer is a few round trips to the Wine server for the window.
+            Sleep(10);
         }
         return 0;
     }
@@ -312,13 +319,13 @@ private:
     HWND FList;
     HANDLE FThread = nullptr;
     std::atomic<bool> FStop{false};
-    double FLongest = 0, FFirstFrame = 0, FLastFrame = 0;
+    double FStarted = Seconds(), FLongest = 0, FLongestAt = 0, FFirstFrame = 0, FLastFrame = 0;
     int FFrames = 0;
 };
 
 struct WindowRun {
     int Moved = 0;
-    double Seconds = 0, LongestWait = 0, FramesPerSecond = 0;
+    double Seconds = 0, LongestWait = 0, LongestWaitAt = 0, FramesPerSecond = 0;
     SIZE_T PeakWorkingSet = 0;
     bool Started = false;
 };
@@ -344,6 +351,7 @@ WindowRun RunWindow(const std::wstring& program, const std::wstring& input, cons
     TraceMark(L"run over");
     probe.Stop();
     run.LongestWait = probe.LongestWait();
+    run.LongestWaitAt = probe.LongestWaitAt();
     run.FramesPerSecond = probe.FramesPerSecond();
     run.Moved = CountFiles(output);
     run.PeakWorkingSet = kamdrop.PeakWorkingSet();
@@ -897,7 +905,10 @@ int RunPart(const std::wstring& part, int count) {
     const double start = Seconds();
     TraceMark(L"begin " + part);
     if (part == L"window" || part == L"across-window") {
-        moved = RunWindow(disk.Path(L"program"), input, output).Moved;
+        const WindowRun run = RunWindow(disk.Path(L"program"), input, output);
+        moved = run.Moved;
+        std::printf("longest wait for the window's answer %.0f ms (%.2f s into the run), %.1f frames a second\n",
+                    1000 * run.LongestWait, run.LongestWaitAt, run.FramesPerSecond);
     } else if (part == L"console") {
         RunConsole(disk.Path(L"lines.txt"), input, output);
         moved = CountFiles(output);
@@ -909,6 +920,9 @@ int RunPart(const std::wstring& part, int count) {
         moved = PlainFlushedLoop(input, output);
     } else if (part == L"start") {
         MeasureStart(HostPathToWindows(KAMDROP_EXE), disk.Path(L"program"), L"Kamdrop");
+        moved = count;
+    } else if (part == L"start-minimal") {
+        MeasureStart(HostPathToWindows(MINIMAL_WINDOW_EXE), disk.Path(L"program"), L"Minimal window");
         moved = count;
     } else {
         std::fprintf(stderr, "unknown part\n");

@@ -9,7 +9,7 @@
 #   scripts/bench.sh [N...]
 #   scripts/bench.sh --requests PART [N]
 #                       one part alone (window, console, engine, plain, across-window, across-engine,
-#                       across-flushed, start; 500 photos, 20 across volumes) under a Wine server that
+#                       across-flushed, start, start-minimal; 500 photos, 20 across volumes) under a Wine server that
 #                       traces every request: the program's requests a file, by kind (for the window,
 #                       those of its run, from the click on Start to its end; for start, those from
 #                       the process's start to its window shown)
@@ -69,7 +69,7 @@ if [ "${1:-}" = --requests ]; then
     echo "== $(kamdrop_arch_name "$arch") ($KAMDROP_RUNS): Wine server requests of $part, $count files =="
     case "$part" in
       window | across-window) tally_requests "$trace" click "run over" "$count" ;;
-      start) tally_requests "$trace" "begin start" shown 1 ;;
+      start*) tally_requests "$trace" "begin $part" shown 1 ;;
       *) tally_requests "$trace" "begin $part" "end $part" "$count" ;;
     esac
   done
