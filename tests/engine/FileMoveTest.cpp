@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -258,6 +259,18 @@ TEST(CopyChecksumTest, IsTheCastagnoliCrcInOneCallOrInPieces) {
     // Long enough for the wide steps, with a tail: 32 bytes of zeros have a published value too.
     const char zeros[32] = {};
     EXPECT_EQ(engine::Crc32c(0, zeros, 32), 0x8A9136AAu);
+    // Long data goes several lanes at once: the same value as in short pieces,
+    // at the lanes' edges and from an odd start.
+    std::string data(100000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (size_t length : {12287u, 12288u, 12289u, 65536u, 99999u}) {
+        for (size_t start : {0u, 1u}) {
+            uint32_t pieces = 0;
+            for (size_t at = start; at < length; at += 1000)
+                pieces = engine::Crc32c(pieces, data.data() + at, std::min<size_t>(1000, length - at));
+            EXPECT_EQ(engine::Crc32c(0, data.data() + start, length - start), pieces) << length << " from " << start;
+        }
+    }
     EXPECT_TRUE(engine::IsTemporaryCopyName(L"~kd-03fa9c.part"));
     for (const wchar_t* name : {L"2023-05-04_Cut_01.jpg", L"~kd-03fa9c.jpg", L"~kd-03fz9c.part", L"kd-03fa9c.part"})
         EXPECT_FALSE(engine::IsTemporaryCopyName(name)) << testing::PrintToString(std::wstring(name));
