@@ -251,18 +251,17 @@ int EngineLoop(const std::wstring& input, const std::wstring& output) {
 
 // ---- The window ----
 
+BOOL CALLBACK FindListBox(HWND child, LPARAM result) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    if (_wcsicmp(name, L"ListBox") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(result) = child;
+    return FALSE;
+}
+
 HWND FilesList(HWND mainWindow) {
     HWND found = nullptr;
-    EnumChildWindows(
-        mainWindow,
-        [](HWND child, LPARAM result) -> BOOL {
-            wchar_t name[32] = {};
-            GetClassNameW(child, name, 32);
-            if (_wcsicmp(name, L"ListBox") != 0) return TRUE;
-            *reinterpret_cast<HWND*>(result) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(mainWindow, FindListBox, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
