@@ -56,21 +56,23 @@ constexpr int kMessageIntervalMs = 10;
 
 // Paces what only the screen shows: due at most 20 times a second, which a
 // progress display needs no more often, and after a frame whose painting took
-// long, only after a pause 24 times as long, so that painting never takes more
-// than a twenty-fifth of a run. A frame is some hundred round trips to the
-// window system (the list's themed scroll bar alone sixty): on a machine busy
-// with other work that is several milliseconds, and the frames come fewer.
+// long, only after a pause 24 times as long, so that painting takes no more
+// than a twenty-fifth of a run; but at least 4 times a second, so that on a
+// slow machine the display still moves. A frame is some hundred round trips to
+// the window system (the list's themed scroll bar alone sixty): on a machine
+// busy with other work that is several milliseconds, and the frames come fewer.
 class FramePacer {
 public:
     static constexpr double kFrameMs = 50.0;
     static constexpr double kPauseFactor = 24.0;
+    static constexpr double kLongestPauseMs = 250.0;
 
     FramePacer() : FNext(NowMs() + kFrameMs) {}
     bool Due() const { return NowMs() >= FNext; }
     // A frame that started at started (NowMs) is done.
     void Painted(double started) {
         double now = NowMs();
-        FNext = now + std::max(kFrameMs, kPauseFactor * (now - started));
+        FNext = now + std::clamp(kPauseFactor * (now - started), kFrameMs, kLongestPauseMs);
     }
 
 private:
