@@ -500,6 +500,16 @@ AcrossVolumes MeasureAcrossVolumes(int count, size_t size, int rounds) {
     for (int round = 0; round < rounds; ++round) {
         double window = 0, engine = 0, flushed = 0, plain = 0;
         // One at a time on the card: a tmpfs holds them in memory.
+        auto loop = [&](int (*files)(const std::wstring&, const std::wstring&), double& seconds) {
+            return [&, files, out = &seconds] {
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                const double start = Seconds();
+                const int moved = files(card.Path(L"in"), disk.Path(L"out"));
+                *out = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+            };
+        };
         const std::vector<std::function<void()>> ways = {
             [&] {
                 MakeLargePhotos(card, L"in", count, size);
@@ -508,30 +518,9 @@ AcrossVolumes MeasureAcrossVolumes(int count, size_t size, int rounds) {
                 window = run.Seconds;
                 result.Complete = result.Complete && run.Moved == count;
             },
-            [&] {
-                MakeLargePhotos(card, L"in", count, size);
-                disk.MakeDirectory(L"out");
-                const double start = Seconds();
-                const int moved = EngineLoop(card.Path(L"in"), disk.Path(L"out"));
-                engine = Seconds() - start;
-                result.Complete = result.Complete && moved == count;
-            },
-            [&] {
-                MakeLargePhotos(card, L"in", count, size);
-                disk.MakeDirectory(L"out");
-                const double start = Seconds();
-                const int moved = PlainFlushedLoop(card.Path(L"in"), disk.Path(L"out"));
-                flushed = Seconds() - start;
-                result.Complete = result.Complete && moved == count;
-            },
-            [&] {
-                MakeLargePhotos(card, L"in", count, size);
-                disk.MakeDirectory(L"out");
-                const double start = Seconds();
-                const int moved = PlainLoop(card.Path(L"in"), disk.Path(L"out"));
-                plain = Seconds() - start;
-                result.Complete = result.Complete && moved == count;
-            },
+            loop(EngineLoop, engine),
+            loop(PlainFlushedLoop, flushed),
+            loop(PlainLoop, plain),
         };
         std::printf("  round %d of %d: %d photos of %zu KiB on the card, four times...\n", round + 1, rounds, count,
                     size / 1024);
