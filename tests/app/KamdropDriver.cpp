@@ -337,9 +337,14 @@ HWND KamdropDriver::WaitForMessageBox(DWORD timeoutMs) const {
 }
 
 std::wstring KamdropDriver::WindowText(HWND window) {
-    const auto length = static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
-    std::wstring text(length + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()));
+    // One question where the text is short: a program busy with a run answers only now and then,
+    // and a text read as its length and then its letters could change between the two answers.
+    std::wstring text(1024, L'\0');
+    LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    if (static_cast<size_t>(copied) + 1 >= text.size()) {
+        text.assign(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+        copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    }
     text.resize(static_cast<size_t>(copied));
     return text;
 }
