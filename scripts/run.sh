@@ -102,6 +102,8 @@ else
   kamdrop_say "the About dialog did not show: no screenshot of it"
 fi
 
-# Closed the way a user would (WM_CLOSE), so the program saves its settings as usual.
-"$KAMDROP_WINE" taskkill /im Kamdrop.exe >/dev/null 2>&1 || true
+# Closed the way a user would (Alt+F4 on its window), so the program saves its settings as usual.
+# Not taskkill alone: it does not find a program that runs emulated.
+xdotool windowfocus --sync "$window" key alt+F4 >/dev/null 2>&1 ||
+  "$KAMDROP_WINE" taskkill /im Kamdrop.exe >/dev/null 2>&1 || true
 kamdrop_wait_gone "$app" 60 || kamdrop_say "Kamdrop did not close within 60 s; stopping it"
