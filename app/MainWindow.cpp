@@ -238,6 +238,7 @@ void TKamdropForm::CreateLayout() {
     FilesListBox->SetTabOrder(1);
     FilesListBox->SetColor(clWindow);
     FilesListBox->OnDrawItem = Bind<&TKamdropForm::HandleFilesListBoxDrawItem>(this);
+    FilesListBox->OnClick = Bind<&TKamdropForm::HandleFilesListBoxClick>(this);
 
     auto makeItem = [this](TMenuItem*& item, const wchar_t* name, const wchar_t* caption) {
         item = new TMenuItem(this);
@@ -568,6 +569,7 @@ void TKamdropForm::HandleStartButtonClick(TObject*) {
     DirReader->SetOnReady(Bind<&TKamdropForm::HandleReaderReady>(this));
     StartButton->SetEnabled(false);
     FilesListBox->Items().Clear();
+    FResultDetails.clear();
     FileQueue->Clear();
     StatusBar->SetSimpleText(L"Prepare...");
     DirReader->Start();
@@ -587,6 +589,12 @@ void TKamdropForm::HandleReaderReady(TObject*) {
         Repaint();
     };
     StatusBar->SetSimpleText(L"");
+    // A walk that ended on an error (a listing that broke off) found part of the card at most:
+    // nothing moves, and the error goes on to the error box.
+    if (DirReader->Failed()) {
+        backToIdle();
+        return;
+    }
     try {
         if (FileQueue->Count() == 0)
             MessageDlg(L"No files found.", mtInformation, mbOK);
@@ -616,14 +624,15 @@ public:
     // Every file gets its status text, progress step and row, quietly: the
     // controls would each repaint at once. What the files changed is shown
     // once per frame of the display and after the last file (ShowProgress).
-    void Sorted(int Count) override {
-        FCount = Count;
-        FForm.ProgressBar->SetRange(0, Count);
+    bool Sorted(const std::vector<std::wstring>& Files, const std::vector<std::wstring>&) override {
+        FCount = static_cast<int>(Files.size());
+        FForm.ProgressBar->SetRange(0, FCount);
         FForm.StatusBar->BeginUpdate();
         FForm.ProgressBar->BeginUpdate();
         FForm.FilesListBox->Items().BeginUpdate();
         FUpdating = true;
         FFrames = FramePacer();
+        return true;
     }
     void EndUpdate() {
         if (!FUpdating) return;
@@ -635,15 +644,22 @@ public:
     void FileStarting(int Index, const std::wstring& Source) override {
         FForm.StatusBar->SetSimpleText(Source);
         FForm.ProgressBar->SetPosition(Index + 1);
+        FSource = Source;
+        FFileStarted = NowMs();
     }
     bool FileDone(int Index, const engine::FileResult& Result) override {
         FForm.FilesListBox->Items().AddObject(
             Result.Source, reinterpret_cast<TObject*>(static_cast<intptr_t>(Result.Moved() ? kMarkMoved : kMarkFailed)));
+        FForm.FResultDetails[Result.Source] =
+            Result.Moved() ? L"Moved to " + Result.Target : engine::FailureReason(Result);
         // A copy the failed move could not remove again gets a row and a cross of its own: the
         // file is in both places, and the user sees both names.
-        if (!Result.Leftover.empty())
+        if (!Result.Leftover.empty()) {
             FForm.FilesListBox->Items().AddObject(Result.Leftover,
                                                   reinterpret_cast<TObject*>(static_cast<intptr_t>(kMarkFailed)));
+            FForm.FResultDetails[Result.Leftover] =
+                L"A copy of " + Result.Source + L" that could not be removed again; the file is still on the card.";
+        }
         if (Index + 1 == FCount || FFrames.Due()) {
             const double started = NowMs();
             FForm.ShowProgress();
@@ -652,6 +668,18 @@ public:
         if (FMessages.Due()) Application->ProcessMessages();
         return true;
     }
+    // A large copy (a video from a slow card takes a minute) keeps the window answering, as
+    // between files; after a second its status text tells how far the copy has come.
+    bool CopyAbandoned(const engine::CopyProgress& Progress) override {
+        if (NowMs() - FFileStarted >= 1000.0 && FFrames.Due()) {
+            const double started = NowMs();
+            FForm.StatusBar->SetSimpleText(FSource + L" (" + engine::AmountCopied(Progress) + L")");
+            FForm.ShowProgress();
+            FFrames.Painted(started);
+        }
+        if (FMessages.Due()) Application->ProcessMessages();
+        return false;
+    }
 
 private:
     TKamdropForm& FForm;
@@ -659,6 +687,8 @@ private:
     MessagePacer FMessages;
     int FCount = 0;
     bool FUpdating = false;
+    std::wstring FSource;
+    double FFileStarted = 0;
 };
 
 void TKamdropForm::ReleaseFiles() {
@@ -692,6 +722,14 @@ void TKamdropForm::ShowProgress() {
 }
 
 // ---- The results list ----
+
+// A row picked by a click or the arrow keys: the status bar tells what happened to its file.
+void TKamdropForm::HandleFilesListBoxClick(TObject*) {
+    const int index = FilesListBox->ItemIndex();
+    if (index < 0 || !StartButton->Enabled()) return;
+    const auto detail = FResultDetails.find(FilesListBox->Items().Get(index));
+    StatusBar->SetSimpleText(detail == FResultDetails.end() ? std::wstring() : detail->second);
+}
 
 void TKamdropForm::HandleFilesListBoxDrawItem(TWinControl* Control, int Index, const RECT& Rect, TOwnerDrawState) {
     auto* list = static_cast<TListBox*>(Control);

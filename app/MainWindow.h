@@ -4,6 +4,7 @@
 // the window's commands.
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "controls/AttachedButton.h"
@@ -71,6 +72,8 @@ public:
     void Software1Click(forms::TObject* Sender);
     void HandleFilesListBoxDrawItem(forms::TWinControl* Control, int Index, const RECT& Rect,
                                     forms::TOwnerDrawState State);
+    // A row picked after a run: its file's new name, or why it stayed, in the status bar.
+    void HandleFilesListBoxClick(forms::TObject* Sender);
 
 protected:
     // Builds the components without ending the layout read, for a derived form
@@ -94,6 +97,8 @@ private:
 
     library::TDirReader* DirReader = nullptr;
     forms::TStringList* FileQueue = nullptr;
+    // What happened to the file of each row of the last run, by the row's text.
+    std::unordered_map<std::wstring, std::wstring> FResultDetails;
     // A row's mark and text: where they start, at the form's scale.
     int FMarkLeft = 2;
     int FTextLeft = 19;

@@ -106,7 +106,8 @@ const wchar_t* UsageText() {
            L"then a summary. Ctrl+C stops after the file in hand; closing the console\n"
            L"abandons the copy in hand, which stays on the card.\n"
            L"\n"
-           L"Exit status: 0 all moved (a dry run: nothing would fail), 1 some files failed,\n"
-           L"2 wrong use or a check refused (nothing moved), 3 the run ended on a date it\n"
-           L"could not read, 130 stopped.\n";
+           L"Exit status: 0 all moved (a dry run: nothing would fail), 1 some files failed\n"
+           L"(a dry run: would fail, or cannot tell), 2 wrong use or a check refused\n"
+           L"(nothing moved), 3 the card could not be read (its listing broke off, or a\n"
+           L"date could not be read), 130 stopped.\n";
 }

@@ -53,7 +53,7 @@ void ConsoleStream::Flush() {
 ProgressLine::ProgressLine(ConsoleStream& Errors, ConsoleStream& Output)
     : FErrors(Errors), FOutput(Output), FStarted(GetTickCount64()) {}
 
-void ProgressLine::Show(int Done, int Count, const wchar_t* Step) {
+void ProgressLine::Show(int Done, int Count, const wchar_t* Step, const wchar_t* Detail) {
     if (!FErrors.IsConsole()) return;
     const ULONGLONG now = GetTickCount64();
     // Redrawn at once after a line of the output took it away, else a few times a second.
@@ -65,7 +65,10 @@ void ProgressLine::Show(int Done, int Count, const wchar_t* Step) {
     }
     const double seconds = static_cast<double>(now - FStarted) / 1000.0;
     std::wstring text = forms::Format(L"%d of %d %s", Done, Count, Step);
-    if (seconds > 0.2) text += forms::Format(L", %.0f files a second", Done / seconds);
+    if (Detail)
+        text += forms::Format(L", %s", Detail);
+    else if (seconds > 0.2)
+        text += forms::Format(L", %.0f files a second", Done / seconds);
     const size_t length = text.size();
     if (length < FShownLength) text.append(FShownLength - length, L' ');
     FErrors.Write(L"\r" + text);

@@ -35,8 +35,9 @@ private:
 class ProgressLine {
 public:
     ProgressLine(ConsoleStream& Errors, ConsoleStream& Output);
-    // Step names what is counted: "files" moved, "dates read".
-    void Show(int Done, int Count, const wchar_t* Step = L"files");
+    // Step names what is counted: "files" moved, "dates read". Detail, when
+    // given, tells how far the file in hand has come (a long copy).
+    void Show(int Done, int Count, const wchar_t* Step = L"files", const wchar_t* Detail = nullptr);
     // Takes the line away before Output writes to the same screen.
     void Clear();
 

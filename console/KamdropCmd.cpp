@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "console/CommandLine.h"
 #include "console/ConsoleOutput.h"
 #include "console/ReleaseReport.h"
 #include "engine/FileListing.h"
+#include "engine/FileMove.h"
 #include "engine/ReleaseChecks.h"
 #include "engine/ReleaseRun.h"
 #include "engine/TargetNames.h"
@@ -17,21 +19,41 @@
 
 namespace {
 
-enum ExitStatus { kAllMoved = 0, kSomeFailed = 1, kRefused = 2, kDateError = 3, kStopped = 130 };
+enum ExitStatus { kAllMoved = 0, kSomeFailed = 1, kRefused = 2, kCardError = 3, kStopped = 130 };
 
 std::atomic<bool> gStopRequested{false};
 std::atomic<bool> gCopyAbandoned{false};
 // Set once the summary and the report are out; closing the console waits for it.
 HANDLE gFinished = nullptr;
+// The report of the run while it runs: closing the console writes it at once.
+// The lock keeps the run's end from taking it away while that goes on.
+std::mutex gReportLock;
+ReleaseReport* gReport = nullptr;
+// The report holds the row of a console that was closed.
+std::atomic<bool> gClosedRowAdded{false};
+
+constexpr wchar_t kStoppedResult[] = L"stopped";
 
 // Ctrl+C and Ctrl+Break stop the run after the file in hand. Closing the
 // console, logging off and shutting down end the process a few seconds after
-// the handler is called, too soon for a large video's copy: the copy in hand is
-// abandoned at once (its temporary file goes, the photo stays on the card), and
-// the handler waits until the summary and the report are out.
+// the handler is called, too soon for a large video's copy: the report is
+// written at once with what is done and a row that says the run stopped (so
+// that no older report stands for it, however soon the end comes), then the
+// copy in hand is abandoned (its temporary file goes, the photo stays on the
+// card), and the handler waits until the summary and the report are out.
 BOOL WINAPI HandleConsoleControl(DWORD Event) noexcept {
     gStopRequested = true;
     if (Event == CTRL_CLOSE_EVENT || Event == CTRL_LOGOFF_EVENT || Event == CTRL_SHUTDOWN_EVENT) {
+        try {
+            std::lock_guard<std::mutex> lock(gReportLock);
+            if (gReport && !gClosedRowAdded) {
+                gReport->Add({}, {}, kStoppedResult, L"The console was closed: the file in hand stays where it was.");
+                gClosedRowAdded = true;
+                gReport->Write();
+            }
+        } catch (...) {
+            // Out of memory at the very end: the run still stops.
+        }
         gCopyAbandoned = true;
         WaitForSingleObject(gFinished, 4500);
     }
@@ -78,30 +100,55 @@ public:
         FProgress.Show(Done, Count, L"dates read");
         return !gStopRequested;
     }
-    void Sorted(int Count) override {
-        FCount = Count;
+    // The report never takes the name of a photo this run files.
+    bool Sorted(const std::vector<std::wstring>& Files, const std::vector<std::wstring>& Days) override {
+        FCount = static_cast<int>(Files.size());
         FProgress.Clear();
+        if (!FReport.IsOpen()) return true;
+        engine::DayCounter counter;
+        for (size_t i = 0; i < Files.size(); ++i) {
+            const std::wstring target =
+                engine::BuildTargetName(FOptions.Output, Days[i], FLabel, counter.Next(Days[i]), Files[i]);
+            if (!target.empty() && engine::SamePath(target, FReport.FileName())) {
+                FRefusal = L"The report file would take the name of a file this run files: " + target;
+                return false;
+            }
+        }
+        return true;
+    }
+    void FileStarting(int Index, const std::wstring& Source) override {
+        FIndex = Index;
+        FName = Source.substr(Source.find_last_of(L'\\') + 1);
+        FFileStarted = GetTickCount64();
     }
     bool FileDone(int Index, const engine::FileResult& Result) override {
         const std::wstring reason = Result.Moved() ? std::wstring() : engine::FailureReason(Result);
-        std::wstring line = Result.Moved() ? L"OK   " : L"FAIL ";
+        std::wstring line = Result.Moved() ? L"OK   " : Result.Unsure() ? L"?    " : L"FAIL ";
         line += Result.Source;
         if (!Result.Target.empty()) line += L" -> " + Result.Target;
         if (!Result.Moved()) line += L" (" + reason + L")";
         if (FOutput.IsConsole()) FProgress.Clear();
         FOutput.Write(line + L"\n");
         FProgress.Show(Index + 1, FCount);
-        (Result.Moved() ? FMoved : FFailed) += 1;
-        const wchar_t* result = FOptions.DryRun ? (Result.Moved() ? L"would move" : L"would fail")
+        (Result.Moved() ? FMoved : Result.Unsure() ? FUnsure : FFailed) += 1;
+        const wchar_t* result = FOptions.DryRun ? (Result.Moved() ? L"would move" : Result.Unsure() ? L"unsure" : L"would fail")
                                                 : (Result.Moved() ? L"moved" : L"failed");
         FReport.Add(Result.Source, Result.Target, result, reason);
         return !gStopRequested;
     }
-    bool CopyAbandoned() override { return gCopyAbandoned; }
+    // A copy that takes long shows how far it has come.
+    bool CopyAbandoned(const engine::CopyProgress& Progress) override {
+        if (GetTickCount64() - FFileStarted >= 1000)
+            FProgress.Show(FIndex, FCount, L"files", (FName + L": " + engine::AmountCopied(Progress)).c_str());
+        return gCopyAbandoned;
+    }
     void EndProgress() { FProgress.Clear(); }
 
     int Moved() const { return FMoved; }
     int Failed() const { return FFailed; }
+    int Unsure() const { return FUnsure; }
+    // Why the run was refused once its names were known; empty when it was not.
+    const std::wstring& Refusal() const { return FRefusal; }
 
 private:
     const CommandLine& FOptions;
@@ -109,9 +156,14 @@ private:
     ProgressLine FProgress;
     std::wstring FLabel;
     ReleaseReport& FReport;
+    std::wstring FRefusal;
     int FCount = 0;
+    int FIndex = 0;
+    std::wstring FName;
+    ULONGLONG FFileStarted = 0;
     int FMoved = 0;
     int FFailed = 0;
+    int FUnsure = 0;
 };
 
 // The window's checks in the window's order and with its texts, then the
@@ -182,34 +234,54 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
     }
 
     const ULONGLONG started = GetTickCount64();
-    std::vector<std::wstring> files = engine::ListFiles(options.Input);
     ConsoleRelease release(options, Output, Errors, report);
+    // Until the run's end takes the report over, a console being closed may write it.
+    auto takeReportOver = [&report] {
+        std::lock_guard<std::mutex> lock(gReportLock);
+        gReport = nullptr;
+    };
+    if (report.IsOpen()) {
+        std::lock_guard<std::mutex> lock(gReportLock);
+        gReport = &report;
+    }
     int status = kAllMoved;
     // A Ctrl+C after the last file has stopped nothing.
     bool stopped = false;
-    if (files.empty()) {
-        Output.Write(L"No files found.\n");
-    } else {
-        std::wstring error;
-        try {
+    std::vector<std::wstring> files;
+    std::wstring error;
+    try {
+        files = engine::ListFiles(options.Input);
+        if (files.empty())
+            Output.Write(L"No files found.\n");
+        else
             engine::ReleaseFiles(files, release, options.DryRun ? engine::ReleaseMode::Plan : engine::ReleaseMode::Move);
-        } catch (const forms::Exception& exception) {
-            error = AsSentence(exception.Message());
-            status = kDateError;
-        } catch (const std::exception& exception) {
-            error = AsSentence(forms::Utf8ToWide(exception.what()));
-            status = kSomeFailed;
-        }
-        release.EndProgress();
-        if (!error.empty()) {
-            Errors.Write(error + L"\n");
-            report.Add({}, {}, L"error", error);
-        }
+    } catch (const forms::Exception& exception) {
+        // The card could not be read: its listing broke off, or a date could not be read.
+        error = ConsoleText(AsSentence(exception.Message()), L" ");
+        status = kCardError;
+    } catch (const std::exception& exception) {
+        error = AsSentence(forms::Utf8ToWide(exception.what()));
+        status = kSomeFailed;
+    }
+    release.EndProgress();
+    if (!release.Refusal().empty()) {
+        // Refused before anything moved: no report keeps the name a photo would take.
+        takeReportOver();
+        if (gClosedRowAdded) DeleteFileW(report.FileName().c_str());
+        report.Abandon();
+        return refuse(release.Refusal());
+    }
+    if (!error.empty()) {
+        Errors.Write(error + L"\n");
+        report.Add({}, {}, L"error", error);
+    }
+    if (!files.empty()) {
         const double seconds = static_cast<double>(GetTickCount64() - started) / 1000.0;
-        const int notReached = static_cast<int>(files.size()) - release.Moved() - release.Failed();
+        const int notReached = static_cast<int>(files.size()) - release.Moved() - release.Failed() - release.Unsure();
         std::wstring summary =
             options.DryRun ? forms::Format(L"Dry run: %d would move, %d would fail", release.Moved(), release.Failed())
                            : forms::Format(L"%d moved, %d failed", release.Moved(), release.Failed());
+        if (release.Unsure() > 0) summary += forms::Format(L", %d cannot tell", release.Unsure());
         if (notReached > 0) summary += forms::Format(L", %d not reached", notReached);
         summary += forms::Format(L", %.2f s.", seconds);
         if (options.DryRun) summary += L" Nothing was moved.";
@@ -218,8 +290,12 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
         Output.Write(summary + L"\n");
     }
     if (stopped) status = kStopped;
-    if (status == kAllMoved && release.Failed() > 0) status = kSomeFailed;
+    if (status == kAllMoved && (release.Failed() > 0 || release.Unsure() > 0)) status = kSomeFailed;
 
+    // From here on the report is written here: a console closed now waits for it.
+    takeReportOver();
+    if (stopped && !gClosedRowAdded)
+        report.Add({}, {}, kStoppedResult, L"Stopped by Ctrl+C: the files after it stay where they were.");
     if (report.IsOpen()) {
         if (const std::wstring failure = report.Write(); !failure.empty()) {
             Errors.Write(L"The report could not be written: " + failure + L"\n");

@@ -1,9 +1,10 @@
 #pragma once
 // The CSV report of a run: one row per file with source, target, result and reason.
 
-#include <string>
+#include <windows.h>
 
-#include "runtime/Handles.h"
+#include <mutex>
+#include <string>
 
 class ReleaseReport {
 public:
@@ -13,23 +14,31 @@ public:
     ReleaseReport(const ReleaseReport&) = delete;
     ReleaseReport& operator=(const ReleaseReport&) = delete;
 
-    // Makes the temporary file beside FileName (a full path) that the report is
+    // Tries the temporary file beside FileName (a full path) that the report is
     // written to, so that a report that cannot be written is known before anything
-    // moves. Empty on success, otherwise why not (a sentence naming the file).
+    // moves. A file of that name is replaced only when it is itself a report (its
+    // first line is the report's header): a photo or any other file is refused.
+    // Empty on success, otherwise why not (a sentence naming the file).
     std::wstring Open(const std::wstring& FileName);
-    bool IsOpen() const { return static_cast<bool>(FFile); }
+    bool IsOpen() const { return FOpen; }
+    const std::wstring& FileName() const { return FFileName; }
 
     void Add(const std::wstring& Source, const std::wstring& Target, const std::wstring& Result,
              const std::wstring& Reason);
     // Writes the report as UTF-8 (with a byte-order mark, so spreadsheet
     // programs read it as UTF-8) to its temporary file and renames that,
-    // replacing an older report: the file never holds half a report.
+    // replacing an older report: the file never holds half a report. May be
+    // called again, from any thread (a console being closed writes what there
+    // is at once), each time with every row added so far.
     // Empty on success, otherwise why it failed.
     std::wstring Write();
+    // Gives up the report: its temporary file goes and nothing is written.
+    void Abandon();
 
 private:
+    std::mutex FLock;
     std::wstring FFileName;
     std::wstring FTemporary;
-    forms::FileHandle FFile;
     std::string FRows;
+    bool FOpen = false;
 };

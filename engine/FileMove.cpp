@@ -9,45 +9,17 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <cwchar>
 #include <cwctype>
-#include <memory>
+
+#include "runtime/Handles.h"
+#include "runtime/SysUtils.h"
 
 namespace engine {
 
 CopyBlockHook BeforeCopyBlockWritten = nullptr;
 MoveStepHook AfterCopyFiled = nullptr;
-TemporaryNumberHook NextTemporaryNumber = nullptr;
 
 namespace {
-
-// Blocks small enough to stay in the processor's cache between the read, the checksum and the
-// write: under Wine a copy in 64 KiB blocks took two thirds of the time of one in 1 MiB blocks.
-constexpr DWORD kBlockSize = 1 << 16;
-// A copy that cannot be removed at once (a virus scanner, a viewer has it open) is tried again
-// for about a second before it is reported.
-constexpr int kRemoveAttempts = 10;
-constexpr DWORD kRemoveRetryMs = 100;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
-    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-    return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
-// Page-aligned, as reading past the cache asks of its buffer.
-struct BlockFree {
-    void operator()(char* block) const { VirtualFree(block, 0, MEM_RELEASE); }
-};
-using Block = std::unique_ptr<char, BlockFree>;
-
-Block NewBlock() {
-    return Block(static_cast<char*>(VirtualAlloc(nullptr, kBlockSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
-}
 
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = GetLastError();
@@ -57,6 +29,10 @@ DWORD LastErrorOr(DWORD fallback) {
 std::wstring DirectoryOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+forms::FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
+    return forms::FileHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
 // The disk itself, as a move across volumes meets it before it copies anything.
@@ -69,25 +45,44 @@ public:
     }
 };
 
-// A photo about to leave its volume: read through this handle, and deleted through it. Its dates
-// and attributes, and its size, as they were when it was opened (asked of the file alone: what
-// asks the volume too costs Wine a trip to another process).
+// A photo about to leave its volume: deleted through Handle, read through Data. Its dates and
+// attributes, and its size, as they were when it was opened (asked of the file alone: what asks
+// the volume too costs Wine a trip to another process).
 struct SourceFile {
-    FileHandle Handle;
+    forms::FileHandle Handle;
+    // The file a link points to, read for the copy; none when the photo is no link.
+    forms::FileHandle Target;
     FILE_BASIC_INFO Basic{};
     LARGE_INTEGER Size{};
+    HANDLE Data() const { return Target ? Target.Get() : Handle.Get(); }
 };
 
 DWORD OpenSource(const std::wstring& path, SourceFile& source) {
     // Delete access now: what cannot be deleted is found before anything is copied. Others may
-    // read it meanwhile, but neither write to it nor delete or rename it.
-    source.Handle = OpenFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    // read it meanwhile, but neither write to it nor delete or rename it. A link is opened as
+    // itself: it is what leaves the card, never the file it points to.
+    constexpr DWORD kFlags = FILE_FLAG_SEQUENTIAL_SCAN;
+    source.Handle = OpenFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, kFlags | FILE_FLAG_OPEN_REPARSE_POINT);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!source.Handle ||
-        !GetFileInformationByHandleEx(source.Handle.get(), FileBasicInfo, &source.Basic, sizeof(source.Basic)) ||
-        !GetFileSizeEx(source.Handle.get(), &source.Size))
+        !GetFileInformationByHandleEx(source.Handle.Get(), FileAttributeTagInfo, &tag, sizeof(tag)))
+        return LastErrorOr(ERROR_OPEN_FAILED);
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK) {
+            // Its bytes are those of the file it points to, which may lie outside the card and stays.
+            source.Target = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, kFlags);
+            if (!source.Target) return LastErrorOr(ERROR_OPEN_FAILED);
+        } else {
+            // Any other kind of reparse point holds the file's own data: opened as any file.
+            source.Handle = OpenFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, kFlags);
+            if (!source.Handle) return LastErrorOr(ERROR_OPEN_FAILED);
+        }
+    }
+    if (!GetFileInformationByHandleEx(source.Data(), FileBasicInfo, &source.Basic, sizeof(source.Basic)) ||
+        !GetFileSizeEx(source.Data(), &source.Size))
         return LastErrorOr(ERROR_OPEN_FAILED);
     // A protected photo (a camera's "protect" flag) stays on its card: its copy would have to go again.
-    if (source.Basic.FileAttributes & FILE_ATTRIBUTE_READONLY) return ERROR_FILE_READ_ONLY;
+    if ((tag.FileAttributes | source.Basic.FileAttributes) & FILE_ATTRIBUTE_READONLY) return ERROR_FILE_READ_ONLY;
     return ERROR_SUCCESS;
 }
 
@@ -96,42 +91,9 @@ DWORD OpenSource(const std::wstring& path, SourceFile& source) {
 bool SourceChanged(const SourceFile& source) {
     FILE_BASIC_INFO basic{};
     LARGE_INTEGER size{};
-    return !GetFileInformationByHandleEx(source.Handle.get(), FileBasicInfo, &basic, sizeof(basic)) ||
-           !GetFileSizeEx(source.Handle.get(), &size) || size.QuadPart != source.Size.QuadPart ||
+    return !GetFileInformationByHandleEx(source.Data(), FileBasicInfo, &basic, sizeof(basic)) ||
+           !GetFileSizeEx(source.Data(), &size) || size.QuadPart != source.Size.QuadPart ||
            basic.LastWriteTime.QuadPart != source.Basic.LastWriteTime.QuadPart;
-}
-
-// Removes a file this move made, trying again for a while; false when it is still there.
-bool RemoveOwnFile(const std::wstring& path) {
-    for (int attempt = 1;; ++attempt) {
-        if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-        if (attempt == kRemoveAttempts) return false;
-        Sleep(kRemoveRetryMs);
-    }
-}
-
-// Makes a rename in directory last: on a power cut after this the new name is there. Where the
-// system does not flush a folder, the rename's own write-through is what there is.
-void FlushDirectory(const std::wstring& directory) {
-    FileHandle folder = OpenFile(directory, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-    if (folder) FlushFileBuffers(folder.get());
-}
-
-// A new, empty file under a temporary name in directory, made by this call alone.
-FileHandle CreateTemporaryCopy(const std::wstring& directory, std::wstring& path) {
-    static DWORD counter = GetTickCount() ^ (GetCurrentProcessId() << 12);
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        const unsigned number = NextTemporaryNumber ? NextTemporaryNumber() : ++counter * 2654435761u;
-        wchar_t name[16];
-        swprintf(name, 16, L"~kd-%06x.part", number & 0xFFFFFF);
-        path = directory + name;
-        FileHandle file = OpenFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
-        // A name taken, by a leftover of an earlier run say, is passed over for the next.
-        if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) return file;
-    }
-    return nullptr;
 }
 
 // The volume a directory lies on: its mount point as the system names it, with the volume's
@@ -146,8 +108,9 @@ std::wstring VolumeKey(const std::wstring& directory) {
 
 }  // namespace
 
-FileMover::FileMover(std::function<bool()> Abandoned) : FAbandoned(std::move(Abandoned)) {}
+DWORD TargetDisk::SpaceRefusal(const std::wstring&, uint64_t) { return ERROR_SUCCESS; }
 
+FileMover::FileMover(CopyWatch Watch) : FWatch(std::move(Watch)) {}
 
 const std::wstring& FileMover::VolumeOf(const std::wstring& Directory, int Slot) {
     if (Directory != FDirectories[Slot]) {
@@ -173,7 +136,8 @@ DWORD FileMover::Check(const std::wstring& Source, const std::wstring& Target, T
     if (DWORD refusal = Disk.TargetRefusal(Target)) return refusal;
     if (way == Way::Copy) {
         SourceFile source;
-        return OpenSource(Source, source);
+        if (DWORD refusal = OpenSource(Source, source)) return refusal;
+        return Disk.SpaceRefusal(Target, static_cast<uint64_t>(source.Size.QuadPart));
     }
     return ERROR_SUCCESS;
 }
@@ -200,49 +164,24 @@ DWORD FileMover::Move(const std::wstring& Source, const std::wstring& Target, st
     return CopyVerifiedThenDelete(Source, Target, Leftover);
 }
 
-// Copies source's bytes to target, returning the checksum of what was read.
-DWORD FileMover::CopyBytes(HANDLE Source, HANDLE Target, uint32_t& Checksum, ULONGLONG& Size) {
-    Block block = NewBlock();
+// Copies Size bytes of Source to Copy, returning the checksum of what was read.
+DWORD FileMover::CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy& Copy, uint32_t& Checksum) {
+    CopyBlock block;
     if (!block) return ERROR_NOT_ENOUGH_MEMORY;
     Checksum = 0;
-    Size = 0;
+    uint64_t done = 0;
     for (;;) {
-        if (FAbandoned && FAbandoned()) return ERROR_CANCELLED;
+        if (FWatch && FWatch(CopyProgress{done, Size, false})) return ERROR_CANCELLED;
         DWORD read = 0;
-        if (!ReadFile(Source, block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
-        if (read == 0) return ERROR_SUCCESS;
-        Checksum = Crc32c(Checksum, block.get(), read);
-        Size += read;
-        if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.get(), read);
-        DWORD written = 0;
-        if (!WriteFile(Target, block.get(), read, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
-        if (written != read) return ERROR_DISK_FULL;
+        if (!ReadFile(Source, block.Data(), kCopyBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        if (read == 0) break;
+        Checksum = Crc32c(Checksum, block.Data(), read);
+        done += read;
+        if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.Data(), read);
+        if (DWORD error = Copy.Write(block.Data(), read)) return error;
     }
-}
-
-// The checksum of the copy as the disk gives it back: read past the cache where
-// the system allows it (Windows does; Wine reads through its cache all the same).
-DWORD FileMover::ReadBackChecksum(const std::wstring& Path, uint32_t& Checksum, ULONGLONG& Size) {
-    FileHandle file = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
-    // Some file systems (shares among them) refuse to bypass the cache.
-    if (!file && GetLastError() == ERROR_INVALID_PARAMETER)
-        file = OpenFile(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                        FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!file) return LastErrorOr(ERROR_OPEN_FAILED);
-    Block block = NewBlock();
-    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
-    Checksum = 0;
-    Size = 0;
-    for (;;) {
-        if (FAbandoned && FAbandoned()) return ERROR_CANCELLED;
-        DWORD read = 0;
-        if (!ReadFile(file.get(), block.get(), kBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
-        Checksum = Crc32c(Checksum, block.get(), read);
-        Size += read;
-        // A short block is the end: past the cache, reads must start on a sector boundary.
-        if (read < kBlockSize) return ERROR_SUCCESS;
-    }
+    // Fewer or more bytes than the photo had when it was opened: it changed on the way.
+    return done == Size ? ERROR_SUCCESS : ERROR_FILE_INVALID;
 }
 
 // The copy across volumes. On any failure the photo stays where it was and the file this move
@@ -255,52 +194,26 @@ DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::w
     SourceFile source;
     if (DWORD refusal = OpenSource(Source, source)) return refusal;
 
-    std::wstring temporary;
-    FileHandle copy = CreateTemporaryCopy(DirectoryOf(Target), temporary);
-    if (!copy) return LastErrorOr(ERROR_CANNOT_MAKE);
+    VerifiedCopy copy;
+    if (DWORD error = copy.Create(DirectoryOf(Target))) return error;
+    // The photo stays where it was, once: the file this move made goes again, or is reported.
     auto failed = [&](DWORD error) {
-        copy.reset();
-        if (!RemoveOwnFile(temporary) && Leftover) *Leftover = temporary;
+        const std::wstring path = copy.Path();
+        if (!copy.Remove() && Leftover) *Leftover = path;
         return error;
     };
-
+    const uint64_t size = static_cast<uint64_t>(source.Size.QuadPart);
     uint32_t checksum = 0;
-    ULONGLONG size = 0;
-    if (DWORD error = CopyBytes(source.Handle.get(), copy.get(), checksum, size)) return failed(error);
-    if (size != static_cast<ULONGLONG>(source.Size.QuadPart)) return failed(ERROR_FILE_INVALID);
-    // One flush puts the whole copy on the disk before it is read back (cheaper than writing every
-    // block through). Then its dates, the last write naming the photo in later runs, as a move
-    // keeps them: set after the flush, so that no late write on a share can move them, together
-    // with the attributes.
-    FILE_BASIC_INFO basic = source.Basic;
-    basic.ChangeTime.QuadPart = 0;
-    basic.FileAttributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-    if (!FlushFileBuffers(copy.get()) || !SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof(basic)))
-        return failed(LastErrorOr(ERROR_WRITE_FAULT));
-    copy.reset();
-
-    uint32_t readBack = 0;
-    ULONGLONG readBackSize = 0;
-    if (DWORD error = ReadBackChecksum(temporary, readBack, readBackSize)) return failed(error);
-    if (readBack != checksum || readBackSize != size) return failed(ERROR_CRC);
-
-    // Never over a file that took the name meanwhile.
-    if (!MoveFileExW(temporary.c_str(), Target.c_str(), MOVEFILE_WRITE_THROUGH))
-        return failed(LastErrorOr(ERROR_ALREADY_EXISTS));
-    // The new name lasts before the photo goes from its card: a power cut in between would leave
-    // the photo only under its temporary name.
-    FlushDirectory(DirectoryOf(Target));
+    if (DWORD error = CopyBytes(source.Data(), size, copy, checksum)) return failed(error);
+    if (DWORD error = copy.Finish(source.Basic)) return failed(error);
+    if (DWORD error = copy.Verify(checksum, size, FWatch)) return failed(error);
+    if (DWORD error = copy.File(Target)) return failed(error);
     if (AfterCopyFiled) AfterCopyFiled();
 
-    // The photo stays where it was, once: the copy this move filed goes again, or is reported.
-    auto undone = [&](DWORD error) {
-        if (!RemoveOwnFile(Target) && Leftover) *Leftover = Target;
-        return error;
-    };
-    if (SourceChanged(source)) return undone(ERROR_FILE_INVALID);
+    if (SourceChanged(source)) return failed(ERROR_FILE_INVALID);
     FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!SetFileInformationByHandle(source.Handle.get(), FileDispositionInfo, &disposition, sizeof(disposition)))
-        return undone(LastErrorOr(ERROR_ACCESS_DENIED));
+    if (!SetFileInformationByHandle(source.Handle.Get(), FileDispositionInfo, &disposition, sizeof(disposition)))
+        return failed(LastErrorOr(ERROR_ACCESS_DENIED));
     // Deleted as its handle closes: the very file that was copied, whatever took its name.
     return ERROR_SUCCESS;
 }
@@ -433,10 +346,12 @@ uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size) {
 }
 
 bool IsTemporaryCopyName(const std::wstring& FileName) {
-    if (FileName.size() != 15 || FileName.compare(0, 4, L"~kd-") != 0 || FileName.compare(10, 5, L".part") != 0)
+    // Any letter case: a copy renamed by a tool that upper-cases names is still a leftover.
+    const std::wstring name = forms::AsciiLowerCase(FileName);
+    if (name.size() != 15 || name.compare(0, 4, L"~kd-") != 0 || name.compare(10, 5, L".part") != 0)
         return false;
     for (size_t i = 4; i < 10; ++i)
-        if (!iswxdigit(FileName[i])) return false;
+        if (!iswxdigit(name[i])) return false;
     return true;
 }
 

@@ -4,8 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "engine/VerifiedCopy.h"
 
 namespace engine {
 
@@ -16,6 +17,9 @@ public:
     // ERROR_PATH_NOT_FOUND when Target's folder is not there, ERROR_ALREADY_EXISTS
     // when a file or folder has Target's name, otherwise ERROR_SUCCESS.
     virtual DWORD TargetRefusal(const std::wstring& Target) = 0;
+    // Whether Size more bytes can be copied to Target's volume: ERROR_DISK_FULL
+    // when not. The disk itself says so only when the copy is made.
+    virtual DWORD SpaceRefusal(const std::wstring& Target, uint64_t Size);
 
 protected:
     ~TargetDisk() = default;
@@ -24,14 +28,15 @@ protected:
 // The moves of one run; what it learns of the volumes holds for the run.
 class FileMover {
 public:
-    // Asked block by block while a file is copied: true abandons the copy in hand.
-    explicit FileMover(std::function<bool()> Abandoned = {});
+    // Watch is asked block by block while a file is copied and read back: true
+    // abandons the copy in hand.
+    explicit FileMover(CopyWatch Watch = {});
 
     // The one answer, for a plan and a move alike, to "can Source move to Target,
     // and if not, why", found before anything on disk changes: a name no file
     // system takes or over the path limits, the output folder gone, the name
     // taken, and across volumes a photo that cannot leave its card (read-only,
-    // held, not deletable). ERROR_SUCCESS when nothing stands in the way, also
+    // held, not deletable) or that the disk has no room for. ERROR_SUCCESS when nothing stands in the way, also
     // for a file that already has its new name (in another letter case at most).
     DWORD Check(const std::wstring& Source, const std::wstring& Target, TargetDisk& Disk);
 
@@ -39,7 +44,9 @@ public:
     // On one volume this is a rename. Across volumes the file is copied to a
     // temporary name beside Target (TemporaryCopyName) with a checksum of what
     // was read, read back and compared, renamed to Target, and only then is
-    // Source deleted, through the handle it was read by, unless it changed.
+    // Source deleted, through the handle it was read by, unless it changed. A link
+    // is copied as the file it points to, and the link itself leaves the card:
+    // nothing outside it is changed.
     // ERROR_SUCCESS when moved; otherwise the system's error code of why not
     // (ERROR_CRC when the copy read back differs, ERROR_FILE_READ_ONLY for a
     // protected photo, ERROR_FILE_INVALID when the photo changed while it was
@@ -53,10 +60,9 @@ private:
     Way WayOf(const std::wstring& Source, const std::wstring& Target);
     const std::wstring& VolumeOf(const std::wstring& Directory, int Slot);
     DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover);
-    DWORD CopyBytes(HANDLE Source, HANDLE Target, uint32_t& Checksum, ULONGLONG& Size);
-    DWORD ReadBackChecksum(const std::wstring& Path, uint32_t& Checksum, ULONGLONG& Size);
+    DWORD CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy& Copy, uint32_t& Checksum);
 
-    std::function<bool()> FAbandoned;
+    CopyWatch FWatch;
 
     // The last directories asked about, a source's and a target's, with their volumes.
     std::wstring FDirectories[2];
@@ -77,7 +83,7 @@ std::wstring PathKey(const std::wstring& Path);
 bool SamePath(const std::wstring& Path1, const std::wstring& Path2);
 
 // Whether a file name is one this program gives a copy in progress: "~kd-" with
-// six hexadecimal digits and ".part" (no longer than any photo's new name, so a
+// six hexadecimal digits and ".part", in any letter case (no longer than any photo's new name, so a
 // name near the path limit still fits). Such a file is never a photo.
 bool IsTemporaryCopyName(const std::wstring& FileName);
 
@@ -92,8 +98,5 @@ extern CopyBlockHook BeforeCopyBlockWritten;
 // is deleted from its card, so a test can change the disk there.
 using MoveStepHook = void (*)();
 extern MoveStepHook AfterCopyFiled;
-// For tests: the numbers of temporary names, in place of the program's own.
-using TemporaryNumberHook = unsigned (*)();
-extern TemporaryNumberHook NextTemporaryNumber;
 
 }  // namespace engine

@@ -1,19 +1,21 @@
 #include "engine/ReleaseRun.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/FileDates.h"
 #include "engine/FileMove.h"
-#include "engine/SystemMessage.h"
+#include "engine/ReleaseChecks.h"
 #include "engine/TargetNames.h"
 #include "runtime/SysUtils.h"
+#include "runtime/SystemMessage.h"
 
 namespace engine {
 
 bool ReleaseObserver::DateRead(int, int) { return true; }
-void ReleaseObserver::Sorted(int) {}
+bool ReleaseObserver::Sorted(const std::vector<std::wstring>&, const std::vector<std::wstring>&) { return true; }
 void ReleaseObserver::FileStarting(int, const std::wstring&) {}
-bool ReleaseObserver::CopyAbandoned() { return false; }
+bool ReleaseObserver::CopyAbandoned(const CopyProgress&) { return false; }
 
 std::wstring FailureReason(const FileResult& Result) {
     std::wstring reason;
@@ -25,11 +27,31 @@ std::wstring FailureReason(const FileResult& Result) {
         case ERROR_FILE_INVALID:
             reason = L"The file changed while it was copied.";
             break;
+        case kErrorNoOutputDirectory:
+            reason = kInvalidOutputDirectory;
+            break;
+        case kErrorFreeSpaceUnknown:
+            reason = L"Cannot tell: the free space of the output volume is not known.";
+            break;
         default:
-            reason = SystemMessage(Result.Error);
+            reason = forms::SystemMessage(Result.Error);
     }
     if (!Result.Leftover.empty()) reason += L" A copy could not be removed again: " + Result.Leftover;
     return reason;
+}
+
+namespace {
+
+std::wstring Amount(uint64_t bytes, double unit) { return forms::Format(L"%.1f", static_cast<double>(bytes) / unit); }
+
+}  // namespace
+
+std::wstring AmountCopied(const CopyProgress& Progress) {
+    // Units of 1024, as the system's own file sizes are shown.
+    const bool gigabytes = Progress.Size >= (1ull << 30);
+    const double unit = gigabytes ? double(1ull << 30) : double(1ull << 20);
+    return std::wstring(Progress.Verifying ? L"verifying " : L"") + Amount(Progress.Done, unit) + L" of " +
+           Amount(Progress.Size, unit) + (gigabytes ? L" GB" : L" MB");
 }
 
 namespace {
@@ -41,13 +63,24 @@ public:
     DWORD TargetRefusal(const std::wstring& Target) override {
         const std::wstring directory = Target.substr(0, Target.find_last_of(L'\\') + 1);
         if (directory != FCheckedDirectory) {
-            FDirectoryExists = forms::DirectoryExists(directory);
             FCheckedDirectory = directory;
+            FDirectoryRefusal = DirectoryRefusal(directory);
         }
-        if (!FDirectoryExists) return ERROR_PATH_NOT_FOUND;
+        if (FDirectoryRefusal) return FDirectoryRefusal;
         const std::wstring target = PathKey(Target);
         if (FArrived.count(target) || (!FLeft.count(target) && GetFileAttributesW(Target.c_str()) != INVALID_FILE_ATTRIBUTES))
             return ERROR_ALREADY_EXISTS;
+        return ERROR_SUCCESS;
+    }
+    // The bytes planned for a volume so far against its free space, each file
+    // taking whole clusters as the disk gives them.
+    DWORD SpaceRefusal(const std::wstring& Target, uint64_t Size) override {
+        const std::wstring directory = Target.substr(0, Target.find_last_of(L'\\') + 1);
+        Volume& volume = VolumeOf(directory);
+        if (!volume.Known) return kErrorFreeSpaceUnknown;
+        const uint64_t needed = (Size + volume.Cluster - 1) / volume.Cluster * volume.Cluster;
+        if (needed > volume.Free) return ERROR_DISK_FULL;
+        volume.Free -= needed;
         return ERROR_SUCCESS;
     }
     void Moved(const std::wstring& Source, const std::wstring& Target) {
@@ -61,10 +94,43 @@ public:
     }
 
 private:
+    struct Volume {
+        bool Known = false;
+        uint64_t Free = 0;
+        uint64_t Cluster = 1;
+    };
+
+    // Why no file can be made in directory: gone, or not to be written (no
+    // access, a read-only volume), as a new file there finds; tried once with a
+    // temporary file that goes at once.
+    static DWORD DirectoryRefusal(const std::wstring& directory) {
+        if (!forms::DirectoryExists(directory)) return ERROR_PATH_NOT_FOUND;
+        VerifiedCopy probe;
+        return probe.Create(directory);
+    }
+
+    Volume& VolumeOf(const std::wstring& directory) {
+        wchar_t mount[MAX_PATH + 1];
+        const std::wstring key =
+            GetVolumePathNameW(directory.c_str(), mount, MAX_PATH + 1) ? PathKey(mount) : PathKey(directory);
+        auto [entry, added] = FVolumes.try_emplace(key);
+        if (added) {
+            ULARGE_INTEGER free{};
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            entry->second.Known = GetDiskFreeSpaceExW(directory.c_str(), &free, nullptr, nullptr) != 0;
+            entry->second.Free = free.QuadPart;
+            if (GetDiskFreeSpaceW(mount, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) &&
+                sectorsPerCluster && bytesPerSector)
+                entry->second.Cluster = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
+        }
+        return entry->second;
+    }
+
     std::unordered_set<std::wstring> FArrived;
     std::unordered_set<std::wstring> FLeft;
+    std::unordered_map<std::wstring, Volume> FVolumes;
     std::wstring FCheckedDirectory;
-    bool FDirectoryExists = false;
+    DWORD FDirectoryRefusal = ERROR_SUCCESS;
 };
 
 }  // namespace
@@ -84,21 +150,27 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
         }
     }
     SortByFileDates(Files, dates);
-    Observer.Sorted(count);
+    std::vector<std::wstring> days;
+    days.reserve(count);
+    for (forms::TDateTime date : dates) days.push_back(forms::FormatDateIso(date));
+    if (!Observer.Sorted(Files, days)) return;
 
     PlannedDisk plan;
-    FileMover mover([&Observer] { return Observer.CopyAbandoned(); });
+    FileMover mover([&Observer](const CopyProgress& progress) { return Observer.CopyAbandoned(progress); });
     DayCounter counter;
     for (int i = 0; i < count; ++i) {
         const std::wstring& source = Files[i];
         Observer.FileStarting(i, source);
-        const std::wstring day = forms::FormatDateIso(dates[i]);
-        const int number = counter.Next(day);
+        const int number = counter.Next(days[i]);
         FileResult result;
         result.Source = source;
-        result.Target = BuildTargetName(Observer.OutputDirectory(), day, Observer.Label(), number, source);
+        // An empty text is no folder: read as a path it would be the root of the current drive.
+        const std::wstring output = Observer.OutputDirectory();
+        if (!output.empty()) result.Target = BuildTargetName(output, days[i], Observer.Label(), number, source);
         // A plan asks the very question a move asks first, of the disk as the moves before would leave it.
-        if (result.Target.empty()) {
+        if (output.empty()) {
+            result.Error = kErrorNoOutputDirectory;
+        } else if (result.Target.empty()) {
             result.Error = ERROR_INVALID_NAME;
         } else if (Mode == ReleaseMode::Plan) {
             result.Error = mover.Check(source, result.Target, plan);
@@ -109,7 +181,15 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
         // A file that went or is held since the sort cannot move, and its date
         // cannot be read now either: that ends the run here, as it would have
         // at the sort. Asking only when the move failed spares every file a read.
-        if (!result.Moved()) GetFileDate(source);
+        if (!result.Moved() && result.Error != kErrorNoOutputDirectory && !result.Unsure()) {
+            try {
+                GetFileDate(source);
+            } catch (...) {
+                // The run ends, but a copy the move could not remove again is never left unsaid.
+                if (!result.Leftover.empty()) Observer.FileDone(i, result);
+                throw;
+            }
+        }
         if (!Observer.FileDone(i, result)) return;
     }
 }

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "forms/Forms.h"
-#include "runtime/Handles.h"
+#include "runtime/DirectoryListing.h"
 
 namespace library {
 
@@ -92,11 +92,14 @@ void TDirReader::SetActive(bool value) {
     FActive = value;
     if (!value) return;
     // However the walk ends, the reader is inactive again before OnReady, so
-    // the ready handler may start it anew; a handler's error goes on to the caller.
+    // the ready handler may start it anew; a handler's error, or a listing that
+    // broke off, goes on to the caller, and Failed tells the ready handler so.
+    FFailed = false;
     try {
         ReadDirectory(FDirectory);
     } catch (...) {
         FActive = false;
+        FFailed = true;
         DoReady();
         throw;
     }
@@ -121,14 +124,10 @@ void TDirReader::ReadDirectory(const std::wstring& Dir) {
     if (IsExcluded(Dir)) return;
     DoDirectoryFound(Dir);
 
-    WIN32_FIND_DATAW entry;
-    forms::FindHandle find(FindFirstFileW((Dir + L"*.*").c_str(), &entry));
-    // A directory that cannot be listed (gone, no access) counts as empty.
-    if (!find) return;
-
+    forms::DirectoryListing listing(Dir + L"*.*");
     try {
-        bool hasEntry = true;
-        while (hasEntry && FActive) {
+        for (bool hasEntry = listing.Ok() && !listing.AtEnd(); hasEntry && FActive;) {
+            const WIN32_FIND_DATAW& entry = listing.Entry();
             std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") {
                 // never reported
@@ -141,16 +140,18 @@ void TDirReader::ReadDirectory(const std::wstring& Dir) {
                         FDelayLastAccess <= SecondsBetween(AccessDate(entry.ftLastAccessTime), forms::Now()))) {
                 DoFileFound(Dir + name);
             }
-            // A listing that breaks off (medium removed) just ends this directory.
-            hasEntry = FindNextFileW(find.Get(), &entry) != 0;
+            hasEntry = listing.Next();
             ProcessMessagesWhenDue();
         }
+        // A listing that could not begin or broke off (no access, a damaged or pulled card) ends the
+        // walk: its caller must not take part of a directory for all of it.
+        if (!listing.Ok()) throw forms::EListingError(Dir, listing.Error());
     } catch (...) {
-        find.Reset();
+        listing.Close();
         ProcessMessages();
         throw;
     }
-    find.Reset();
+    listing.Close();
     ProcessMessages();
 }
 

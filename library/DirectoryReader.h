@@ -1,7 +1,8 @@
 #pragma once
 // TDirReader walks a directory on the calling thread, optionally with its
 // subdirectories, and reports the directories it enters and the files that
-// pass its extension mask and age filters. Pending window messages are
+// pass its extension mask and age filters. A directory that cannot be listed,
+// or whose listing breaks off, ends the walk with forms::EListingError. Pending window messages are
 // processed after every entry (or, with MessageInterval, after the entries
 // that end such an interval), so handlers may stop the walk from anywhere.
 
@@ -58,6 +59,11 @@ public:
     TReadyEvent OnReady() const { return FReady; }
     void SetOnReady(TReadyEvent value) { FReady = value; }
 
+    // Whether the last walk ended on an error (a handler's, or a listing that
+    // could not begin or broke off) rather than at its end or by Stop: the
+    // files reported are then not all there are. Read it in OnReady.
+    bool Failed() const { return FFailed; }
+
     void Start() { SetActive(true); }
     void Stop() { SetActive(false); }
 
@@ -73,6 +79,7 @@ private:
     std::wstring FFileMask;
     bool FActive = false;
     bool FRecursive = false;
+    bool FFailed = false;
     int32_t FDelayTimeStamp = 0;
     int32_t FDelayLastAccess = 0;
     int FMessageInterval = 0;

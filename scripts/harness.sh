@@ -15,6 +15,7 @@ KAMDROP_WINESERVER_PID=""
 KAMDROP_WINEPREFIX=""
 KAMDROP_CHILD_PID=""
 KAMDROP_SMALL_VOLUME_DIR=""
+KAMDROP_READONLY_VOLUME_DIR=""
 # Set by kamdrop_select_arch.
 KAMDROP_ARCH_NOW=""
 KAMDROP_BUILD=""
@@ -335,6 +336,13 @@ kamdrop_make_small_volume() {
     KAMDROP_SMALL_VOLUME_DIR=$dir
     export KAMDROP_SMALL_VOLUME=$dir
   fi
+  # And one that takes no file at all, as a locked card or a read-only share.
+  dir=$KAMDROP_TMP/readonly-volume
+  mkdir -p "$dir"
+  if mount -t tmpfs -o size=1m,ro kamdrop-readonly "$dir" 2>/dev/null; then
+    KAMDROP_READONLY_VOLUME_DIR=$dir
+    export KAMDROP_READONLY_VOLUME=$dir
+  fi
 }
 
 # Wine processes of our prefix that survived the server's shutdown.
@@ -389,6 +397,9 @@ kamdrop_cleanup() {
   fi
   if [ -n "$KAMDROP_SMALL_VOLUME_DIR" ]; then
     umount "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null || umount -l "$KAMDROP_SMALL_VOLUME_DIR" 2>/dev/null
+  fi
+  if [ -n "$KAMDROP_READONLY_VOLUME_DIR" ]; then
+    umount "$KAMDROP_READONLY_VOLUME_DIR" 2>/dev/null || umount -l "$KAMDROP_READONLY_VOLUME_DIR" 2>/dev/null
   fi
   kamdrop_stop_emulation
   rm -rf "$KAMDROP_TMP"

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <set>
 
 #include "KamdropCmdProcess.h"
 #include "KamdropDriver.h"
+#include "SystemText.h"
 #include "TempTree.h"
 #include "runtime/SysUtils.h"
 
@@ -441,6 +443,99 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
 // (Wine), Ctrl+C, which Wine does send to a group. The run stops after the
 // file in hand: every file is either where it was or moved whole, and the
 // lines, the summary and the report tell exactly which.
+// The report replaces only a report: never a photo, filed this run or before. A name this run
+// would give a photo is refused too, before anything moves.
+TEST(KamdropCmdTest, ReportReplacesOnlyAReportAndNeverTakesAPhotosName) {
+    const struct {
+        const char* what;
+        const wchar_t* reportName;
+        const char* before;  // what the file holds before the run; nullptr: there is none
+        DWORD status;
+    } cases[] = {
+        {"the first target's name", L"out\\2023-01-11_Trip_01.jpg", nullptr, 2},
+        {"an older photo in OUTPUT", L"out\\2022-07-01_Trip_01.jpg", "an older photo", 2},
+        {"yesterday's report", L"out\\yesterday.csv",
+         "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n\"a\",\"b\",\"moved\",\"\"\r\n", 0},
+        {"a new name", L"out\\today.csv", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree tree;
+        tree.MakeDirectory(L"in");
+        tree.MakeDirectory(L"out");
+        tree.MakeFile(L"in\\IMG_0001.JPG", 2023, 1, 11, 9);
+        tree.MakeFile(L"in\\IMG_0002.JPG", 2023, 1, 11, 10);
+        const std::wstring report = tree.Path(c.reportName);
+        if (c.before) {
+            HANDLE file = CreateFileW(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(file, c.before, static_cast<DWORD>(strlen(c.before)), &written, nullptr);
+            CloseHandle(file);
+        }
+        const std::vector<std::wstring> before = DiskState(tree);
+        const KamdropCmdResult result =
+            RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Trip", L"--report", report});
+        EXPECT_EQ(result.ExitStatus, c.status) << result.Errors;
+        if (c.status == 2) {
+            EXPECT_EQ(DiskState(tree), before) << "nothing moved, nothing written";
+            EXPECT_NE(result.Errors.find(forms::WideToUtf8(report)), std::string::npos) << result.Errors;
+        } else {
+            EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Trip_02.jpg"));
+            EXPECT_TRUE(WholeFile(report).starts_with("\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n"));
+            EXPECT_NE(WholeFile(report).find("2023-01-11_Trip_02.jpg\",\"moved\""), std::string::npos);
+        }
+    }
+}
+
+// Where every file would fail, the dry run says so with the run's reasons: an output folder on a
+// volume that takes no file, and one with too little room for the copies. The run then gives the
+// very same lines.
+TEST(KamdropCmdTest, DryRunFindsAFullOrReadOnlyOutputAsTheRunDoes) {
+    struct Volume {
+        const char* variable;
+        DWORD reason;
+    };
+    for (const Volume volume : {Volume{"KAMDROP_READONLY_VOLUME", ERROR_SUCCESS},
+                                Volume{"KAMDROP_SMALL_VOLUME", ERROR_DISK_FULL}}) {
+        SCOPED_TRACE(volume.variable);
+        const char* directory = getenv(volume.variable);
+        if (!directory || !*directory) {
+            std::cout << "no such volume on this machine: " << volume.variable << std::endl;
+            continue;
+        }
+        TempTree card(L"Z:\\dev\\shm\\");
+        std::wstring output = L"Z:" + forms::Utf8ToWide(directory);
+        std::replace(output.begin(), output.end(), L'/', L'\\');
+        // Three photos of 400 KiB: the third finds no room on a volume of 1 MiB.
+        for (int i = 1; i <= 3; ++i) {
+            const std::wstring photo = card.MakeFile(L"IMG_000" + std::to_wstring(i) + L".JPG", 2023, 1, 11, 8 + i);
+            HANDLE file = CreateFileW(photo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            SetFilePointer(file, 400 * 1024, nullptr, FILE_BEGIN);
+            SetEndOfFile(file);
+            CloseHandle(file);
+            SetLastWriteTime(photo, LocalToFileTime(2023, 1, 11, 8 + i, 0, 0));
+        }
+        const KamdropCmdResult plan = RunKamdropCmd({card.Path(), output, L"Trip", L"--dry-run"});
+        const KamdropCmdResult run = RunKamdropCmd({card.Path(), output, L"Trip"});
+        EXPECT_EQ(plan.ExitStatus, 1u) << plan.Errors;
+        EXPECT_EQ(run.ExitStatus, 1u) << run.Errors;
+        std::vector<std::wstring> planned = plan.Lines(), done = run.Lines();
+        ASSERT_EQ(planned.size(), 4u) << plan.Output;
+        ASSERT_EQ(done.size(), 4u) << run.Output;
+        for (size_t i = 0; i < 3; ++i) EXPECT_EQ(planned[i], done[i]);
+        const std::vector<std::wstring> failed = LinesStartingWith(done, L"FAIL ");
+        if (volume.reason) {
+            ASSERT_EQ(failed.size(), 1u) << run.Output;
+            EXPECT_TRUE(failed[0].ends_with(L" (" + SystemText(volume.reason) + L")")) << failed[0];
+            for (const wchar_t* name : {L"2023-01-11_Trip_01.jpg", L"2023-01-11_Trip_02.jpg"})
+                DeleteFileW((output + L"\\" + name).c_str());
+        } else {
+            EXPECT_EQ(failed.size(), 3u) << run.Output;
+        }
+        EXPECT_TRUE(card.Exists(L"IMG_0003.JPG")) << "what failed stays on the card";
+    }
+}
+
 TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
@@ -473,7 +568,9 @@ TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
     EXPECT_EQ(outputNow, moved.size());
     EXPECT_EQ(inputLeft, count - moved.size());
     const std::string report = WholeFile(tree.Path(L"r.csv"));
-    EXPECT_EQ(static_cast<size_t>(std::count(report.begin(), report.end(), '\n')), moved.size() + 1);
+    // The header, a row per moved file, and the row that says the run stopped.
+    EXPECT_EQ(static_cast<size_t>(std::count(report.begin(), report.end(), '\n')), moved.size() + 2);
+    EXPECT_NE(report.find("\"stopped\""), std::string::npos) << report;
     size_t start = 0;
     for (size_t n = 0; n < moved.size() && start != std::string::npos; ++n) start = report.find("\"moved\"", start + 1);
     EXPECT_NE(start, std::string::npos);

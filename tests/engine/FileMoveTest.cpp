@@ -162,10 +162,12 @@ TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehindUnsaid)
              gHolder = Hold(gTarget, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
          },
          ERROR_ACCESS_DENIED, true, Left::Nothing},
-        {"the photo cannot be deleted, its copy is held by a viewer", nullptr, nullptr,
+        // The move holds its copy open until it is done with it, so a viewer that does not share
+        // deleting cannot open it; another program can still make it read-only.
+        {"the photo cannot be deleted, its copy made read-only by another program", nullptr, nullptr,
          [] {
              SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_READONLY);
-             gHolder = Hold(gTarget, GENERIC_READ, FILE_SHARE_READ);
+             SetFileAttributesW(gTarget.c_str(), FILE_ATTRIBUTE_READONLY);
          },
          ERROR_ACCESS_DENIED, true, Left::CopyUnderItsName},
         {"the photo changed on the card meanwhile", nullptr, nullptr,
@@ -176,13 +178,13 @@ TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehindUnsaid)
              CloseHandle(other);
          },
          ERROR_FILE_INVALID, true, Left::Nothing},
-        {"a spoiled byte, the temporary file held by a viewer", nullptr,
+        {"a spoiled byte, the temporary file held by a reader who shares everything", nullptr,
          [](char* block, DWORD) {
              block[7] ^= 0x20;
              if (gHolder == INVALID_HANDLE_VALUE)
-                 gHolder = Hold(TemporaryFile(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+                 gHolder = Hold(TemporaryFile(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
          },
-         nullptr, ERROR_CRC, true, Left::TemporaryFile},
+         nullptr, ERROR_CRC, true, Left::Nothing},
         {"the copy abandoned", nullptr, [](char*, DWORD) { gAbandon = true; }, nullptr, ERROR_CANCELLED, true,
          Left::Nothing},
     };
@@ -197,7 +199,7 @@ TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehindUnsaid)
         if (each.before) each.before();
         gDuringCopy = each.duringCopy;
         engine::AfterCopyFiled = each.afterFiled;
-        engine::FileMover mover([] { return gAbandon; });
+        engine::FileMover mover([](const engine::CopyProgress&) { return gAbandon; });
         std::wstring leftover;
         EXPECT_EQ(mover.Move(gSource, gTarget, &leftover), each.error);
         engine::AfterCopyFiled = nullptr;
@@ -226,7 +228,10 @@ TEST_F(FileMoveTest, CopyThatFailsLeavesThePhotoOnTheCardAndNothingBehindUnsaid)
                 EXPECT_EQ(leftover, disk.Path(left[0]));
                 break;
         }
-        for (const std::wstring& name : left) DeleteFileW(disk.Path(name).c_str());
+        for (const std::wstring& name : left) {
+            SetFileAttributesW(disk.Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(disk.Path(name).c_str());
+        }
         SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(gSource.c_str());
     }
@@ -252,6 +257,25 @@ TEST_F(FileMoveTest, TemporaryNameOfALeftoverIsPassedOverForANewOne) {
     EXPECT_EQ(Names(disk.Path()).size(), 2u) << "the new temporary file is gone";
 }
 
+// A link on a card: across volumes the file it points to is copied (and verified), the link is
+// what leaves the card, and the file it points to, outside the card, stays as it was.
+TEST_F(FileMoveTest, LinkOnACardLeavesItAndTheFileItPointsToStays) {
+    TempTree elsewhere{kOtherVolume};
+    const std::wstring pointedTo = elsewhere.MakeFile(L"original.jpg", 2023, 5, 4);
+    const std::wstring link = card.Path(L"IMG_0001.JPG");
+    // Wine 8 answers success and makes nothing; Windows needs the right to make links.
+    if (!CreateSymbolicLinkW(link.c_str(), pointedTo.c_str(), 0) ||
+        !(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "this system makes no file links here";
+    const std::wstring target = disk.Path(L"2023-05-04_Cut_01.jpg");
+    ASSERT_EQ(engine::MoveToTarget(link, target), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(disk.Content(L"2023-05-04_Cut_01.jpg"), "original.jpg") << "the linked file's bytes are filed";
+    EXPECT_EQ(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "a copy, not a link";
+    EXPECT_FALSE(card.Exists(L"IMG_0001.JPG")) << "the link left the card";
+    EXPECT_EQ(elsewhere.Content(L"original.jpg"), "original.jpg") << "the file outside the card is untouched";
+}
+
 TEST(CopyChecksumTest, IsTheCastagnoliCrcInOneCallOrInPieces) {
     const char text[] = "123456789";
     EXPECT_EQ(engine::Crc32c(0, text, 9), 0xE3069283u);
@@ -272,6 +296,7 @@ TEST(CopyChecksumTest, IsTheCastagnoliCrcInOneCallOrInPieces) {
         }
     }
     EXPECT_TRUE(engine::IsTemporaryCopyName(L"~kd-03fa9c.part"));
+    EXPECT_TRUE(engine::IsTemporaryCopyName(L"~KD-03FA9C.PART")) << "renamed in upper case, still a leftover";
     for (const wchar_t* name : {L"2023-05-04_Cut_01.jpg", L"~kd-03fa9c.jpg", L"~kd-03fz9c.part", L"kd-03fa9c.part"})
         EXPECT_FALSE(engine::IsTemporaryCopyName(name)) << testing::PrintToString(std::wstring(name));
 }

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "engine/FileListing.h"
+#include "engine/FileMove.h"
 #include "engine/ReleaseRun.h"
+#include "runtime/DirectoryListing.h"
 #include "TempTree.h"
 
 using namespace engine;
@@ -13,14 +17,18 @@ namespace {
 class Recorder : public ReleaseObserver {
 public:
     Recorder(std::wstring output, std::wstring label) : FOutput(std::move(output)), FLabel(std::move(label)) {}
-    std::wstring OutputDirectory() override { return FOutput; }
+    std::wstring OutputDirectory() override { return Lines.size() < OutputClearedAfter ? FOutput : std::wstring(); }
     std::wstring Label() override { return FLabel; }
     bool FileDone(int, const FileResult& Result) override {
         Lines.push_back(Result.Source + L" > " + Result.Target + L" " + std::to_wstring(Result.Error));
+        if (!Result.Leftover.empty()) Leftovers.push_back(Result.Leftover);
         return Lines.size() != StopAfter;
     }
     std::vector<std::wstring> Lines;
+    std::vector<std::wstring> Leftovers;
     size_t StopAfter = 0;
+    // The output field is cleared once this many files are done.
+    size_t OutputClearedAfter = SIZE_MAX;
 
 private:
     std::wstring FOutput, FLabel;
@@ -84,6 +92,84 @@ TEST(ReleasePlanTest, StoppedRunEndsAfterTheFileInHand) {
     EXPECT_EQ(recorder.Lines.size(), 2u);
     EXPECT_EQ(ListFiles(tree.Path(L"out")).size(), 2u);
     EXPECT_EQ(ListFiles(tree.Path(L"in")).size(), 3u);
+}
+
+// A listing that cannot begin or breaks off part-way (a damaged or pulled card) is an error,
+// never a shorter card: only the listing's own end ends it quietly.
+TEST(ReleasePlanTest, ListingThatBreaksOffFailsInsteadOfEndingEarly) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    for (int i = 0; i < 5; ++i) tree.MakeFile(L"in\\" + std::to_wstring(i) + L".jpg", 2023, 1, 11, 9 + i);
+    static int steps;
+    static int failAt;
+    forms::ListingFault = [] { return ++steps == failAt ? static_cast<DWORD>(ERROR_FILE_CORRUPT) : ERROR_SUCCESS; };
+    for (int at : {1, 4}) {
+        steps = 0;
+        failAt = at;
+        try {
+            ListFiles(tree.Path(L"in"));
+            ADD_FAILURE() << "a listing broken off at step " << at << " passed as whole";
+        } catch (const forms::EListingError& error) {
+            EXPECT_EQ(error.Error(), static_cast<DWORD>(ERROR_FILE_CORRUPT));
+            EXPECT_EQ(error.Directory(), tree.Path(L"in") + L"\\");
+            EXPECT_TRUE(error.Message().starts_with(L"The folder " + tree.Path(L"in") + L"\\ could not be listed"))
+                << testing::PrintToString(error.Message());
+        }
+    }
+    forms::ListingFault = nullptr;
+    EXPECT_EQ(ListFiles(tree.Path(L"in")).size(), 5u);
+}
+
+// The output field cleared in mid-run (its history cleared, say): the files after that stay where
+// they are with "Invalid output directory.", in the run and in its plan, and nothing lands at the
+// root of the drive.
+TEST(ReleasePlanTest, EmptyOutputAtAFilesTurnKeepsTheFileWhereItIs) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    for (int i = 0; i < 3; ++i) tree.MakeFile(L"in\\" + std::to_wstring(i) + L".jpg", 2023, 1, 11, 9 + i);
+    for (ReleaseMode mode : {ReleaseMode::Plan, ReleaseMode::Move}) {
+        std::vector<std::wstring> files = ListFiles(tree.Path(L"in"));
+        Recorder recorder(tree.Path(L"out"), L"Trip");
+        recorder.OutputClearedAfter = 1;
+        ReleaseFiles(files, recorder, mode);
+        ASSERT_EQ(recorder.Lines.size(), 3u);
+        EXPECT_EQ(recorder.Lines[1], tree.Path(L"in\\1.jpg") + L" >  " + std::to_wstring(kErrorNoOutputDirectory));
+    }
+    EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Trip_01.jpg"));
+    EXPECT_TRUE(tree.Exists(L"in\\1.jpg"));
+    EXPECT_TRUE(tree.Exists(L"in\\2.jpg"));
+    FileResult result;
+    result.Error = kErrorNoOutputDirectory;
+    EXPECT_EQ(FailureReason(result), L"Invalid output directory.");
+}
+
+// A copy that could not be removed again is reported also when the run then ends because the
+// photo's date cannot be read any more (another program holds it now).
+TEST(ReleasePlanTest, CopyLeftBehindIsReportedWhenTheRunEndsOnADate) {
+    TempTree disk;
+    TempTree card(L"Z:\\dev\\shm\\");
+    static std::wstring photo, copy;
+    static HANDLE holder;
+    photo = card.MakeFile(L"IMG_0001.JPG", 2023, 5, 4);
+    copy = disk.Path(L"2023-05-04_Cut_01.jpg");
+    holder = INVALID_HANDLE_VALUE;
+    // The photo cannot leave its card, its copy cannot be removed, and the photo is held after.
+    AfterCopyFiled = [] {
+        SetFileAttributesW(photo.c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+        holder = CreateFileW(photo.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    };
+    std::vector<std::wstring> files{photo};
+    Recorder recorder(disk.Path(), L"Cut");
+    EXPECT_THROW(ReleaseFiles(files, recorder), forms::Exception);
+    AfterCopyFiled = nullptr;
+    CloseHandle(holder);
+    ASSERT_EQ(recorder.Lines.size(), 1u) << "the file's row, with the copy it left";
+    EXPECT_EQ(recorder.Leftovers, std::vector<std::wstring>{copy});
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(photo.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <string>
 
-namespace engine {
+namespace forms {
 
 std::wstring SystemMessage(DWORD Error);
 
-}  // namespace engine
+}  // namespace forms
