@@ -11,6 +11,7 @@
 #include "library/DirectoryReader.h"
 #include "ReferenceQuickSort.h"
 #include "TempTree.h"
+#include "runtime/DirectoryListing.h"
 
 using namespace forms;
 using namespace engine;
@@ -120,7 +121,8 @@ TEST(FileListingTest, ListsWhatTheDirectoryReaderReportsInItsOrder) {
     EXPECT_EQ(collector.Files.size(), 8u);
     EXPECT_EQ(ListFiles(tree.Path()), collector.Files);
     EXPECT_EQ(ListFiles(tree.Path() + L"\\"), collector.Files);
-    EXPECT_TRUE(ListFiles(tree.Path(L"missing")).empty());
+    // A folder gone is no empty card.
+    EXPECT_THROW(ListFiles(tree.Path(L"missing")), forms::EListingError);
 }
 
 }  // namespace
