@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Crc32c.h"
 #include "engine/FileMove.h"
 #include "TempTree.h"
 
