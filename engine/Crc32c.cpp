@@ -25,7 +25,7 @@ std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
     return tables;
 }
 
-uint32_t Crc32cByTables(uint32_t crc, const unsigned char* bytes, size_t size) {
+uint32_t ByTables(uint32_t crc, const unsigned char* bytes, size_t size) {
     static const auto tables = MakeCrcTables();
     // Eight bytes a step through eight tables.
     while (size >= 8) {
@@ -104,8 +104,7 @@ inline CrcWord LoadWord(const unsigned char* bytes) {
     return word;
 }
 
-__attribute__((target("sse4.2"))) uint32_t Crc32cByProcessor(uint32_t crc, const unsigned char* bytes,
-                                                              size_t size) {
+__attribute__((target("sse4.2"))) uint32_t ByProcessor(uint32_t crc, const unsigned char* bytes, size_t size) {
     for (; size >= 3 * kLane; bytes += 3 * kLane, size -= 3 * kLane) {
         uint32_t first = crc, second = 0, third = 0;
         for (size_t at = 0; at < kLane; at += sizeof(CrcWord)) {
@@ -121,21 +120,34 @@ __attribute__((target("sse4.2"))) uint32_t Crc32cByProcessor(uint32_t crc, const
     return crc;
 }
 
-bool ProcessorHasCrc32c() {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSE4_2);
-}
 #endif
 
 }  // namespace
 
 uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size) {
-    const auto* bytes = static_cast<const unsigned char*>(Data);
-#ifdef KAMDROP_HARDWARE_CRC
     static const bool byProcessor = ProcessorHasCrc32c();
-    if (byProcessor) return ~Crc32cByProcessor(~Crc, bytes, Size);
+    return byProcessor ? Crc32cByProcessor(Crc, Data, Size) : Crc32cByTables(Crc, Data, Size);
+}
+
+uint32_t Crc32cByTables(uint32_t Crc, const void* Data, size_t Size) {
+    return ~ByTables(~Crc, static_cast<const unsigned char*>(Data), Size);
+}
+
+bool ProcessorHasCrc32c() {
+#ifdef KAMDROP_HARDWARE_CRC
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSE4_2);
+#else
+    return false;
 #endif
-    return ~Crc32cByTables(~Crc, bytes, Size);
+}
+
+uint32_t Crc32cByProcessor(uint32_t Crc, const void* Data, size_t Size) {
+#ifdef KAMDROP_HARDWARE_CRC
+    return ~ByProcessor(~Crc, static_cast<const unsigned char*>(Data), Size);
+#else
+    return Crc32cByTables(Crc, Data, Size);
+#endif
 }
 
 }  // namespace engine
