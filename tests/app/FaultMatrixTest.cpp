@@ -476,24 +476,23 @@ class SettingsFileTest : public FaultMatrixTest, public ::testing::WithParamInte
 TEST_P(SettingsFileTest, ProgramStartsKeepsWhatItCanAndSavesAFileThatReadsBack) {
     const SettingsCase& c = GetParam();
     WriteBytes(tree.Path(L"program\\Kamdrop.ini"), c.Content());
-    const DWORD start = GetTickCount();
-    ASSERT_TRUE(StartKamdrop()) << "the window came up";
-    EXPECT_LT(GetTickCount() - start, 20000u);
+    // The whole file is read at the start, and every value saved rewrites it: with ten megabytes
+    // of it, under emulation, either takes longer than the usual waits. How long is for the
+    // benchmarks to say; here the program comes up and goes down at all.
+    constexpr DWORD kWait = 120000;
+    ASSERT_TRUE(StartKamdrop(kWait)) << "the window came up";
     const Fields kept = FieldsOf(*kamdrop);
     EXPECT_EQ(kept.Texts, c.Texts);
     EXPECT_EQ(kept.Histories[0], c.SourceHistory);
-    // Every value saved rewrites the whole file: with ten megabytes of it, under emulation, that
-    // takes longer than the usual wait for the program's end.
-    constexpr DWORD kExitWait = 120000;
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
+    ASSERT_TRUE(kamdrop->Exit(kWait));
 
     // What was saved comes back whole at the next start, and that start saves it alike.
-    ASSERT_TRUE(StartKamdrop());
+    ASSERT_TRUE(StartKamdrop(kWait));
     EXPECT_EQ(FieldsOf(*kamdrop), kept);
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
-    ASSERT_TRUE(StartKamdrop());
+    ASSERT_TRUE(kamdrop->Exit(kWait));
+    ASSERT_TRUE(StartKamdrop(kWait));
     EXPECT_EQ(FieldsOf(*kamdrop), kept);
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
+    ASSERT_TRUE(kamdrop->Exit(kWait));
 }
 
 std::string Garbage(size_t size) {
