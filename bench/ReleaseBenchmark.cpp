@@ -38,6 +38,7 @@
 
 #include "KamdropDriver.h"
 #include "TempTree.h"
+#include "engine/Crc32c.h"
 #include "engine/FileDates.h"
 #include "engine/FileListing.h"
 #include "engine/FileMove.h"

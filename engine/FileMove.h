@@ -87,9 +87,6 @@ bool SamePath(const std::wstring& Path1, const std::wstring& Path2);
 // name near the path limit still fits). Such a file is never a photo.
 bool IsTemporaryCopyName(const std::wstring& FileName);
 
-// CRC-32C of Size bytes, continuing from Crc (0 to start).
-uint32_t Crc32c(uint32_t Crc, const void* Data, size_t Size);
-
 // For tests: called with every block after its checksum was taken and before it
 // is written to the temporary copy, so a test can spoil what reaches the disk.
 using CopyBlockHook = void (*)(char* Block, DWORD Size);

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "engine/Crc32c.h"
 #include "engine/FileMove.h"
 
 namespace engine {

@@ -89,14 +89,6 @@ protected:
             EXPECT_EQ(contents.count(content), 1u) << WideToUtf8(name) << " is not there exactly once, whole";
         }
     }
-    // Waits until the run has passed the first files, then holds the program still for change.
-    void AtFile(int position, const std::function<void()>& change) {
-        const DWORD start = GetTickCount();
-        while (kamdrop->ProgressPosition() < position && GetTickCount() - start < 60000) Sleep(1);
-        kamdrop->Suspend();
-        change();
-        kamdrop->Resume();
-    }
     // Presses OK on the message box the program shows and returns its text.
     std::wstring AnswerMessageBox() {
         HWND box = kamdrop->WaitForMessageBox();
@@ -115,11 +107,11 @@ protected:
 
 struct DiskFault {
     const char* Name;
-    // What happens to the disk once the run has passed the first files.
-    std::function<void(const TempTree&)> Change;
+    // What happens to the disk (the tree) or the card while the run copies a large photo.
+    std::function<void(const TempTree& disk, const TempTree& card)> Change;
     // The message the run ends with, or empty when every file simply gets its mark.
     const wchar_t* Message;
-    // Where the files that were not moved are afterwards, and the folders a second Start uses.
+    // Where on the card the files that were not moved are afterwards, and the output a second Start uses.
     const wchar_t* Input;
     const wchar_t* Output;
 };
@@ -132,50 +124,84 @@ void Rename(const TempTree& tree, const std::wstring& from, const std::wstring& 
     if (!MoveFileW(tree.Path(from).c_str(), tree.Path(to).c_str())) throw std::runtime_error("cannot rename");
 }
 
+// The card is another volume, so every photo is copied; a large one between the tenth and the
+// eleventh holds the run in its copy, where the disk changes (as the kill test ends the program
+// there): the ten before it are filed, whatever the speed of the machine, and the rest are not.
+// What becomes of the large photo itself is Wine's: it renames a folder that holds an open file,
+// which Windows refuses.
 TEST_P(DiskFaultTest, FilesStayWholeTheRestIsMarkedAndStartWorksAgain) {
     const DiskFault& fault = GetParam();
-    const int count = 120;
-    const Lines names = MakePhotos(count);
+    const int count = 120, before = 10;
+    TempTree card(L"Z:\\dev\\shm\\");
+    card.MakeDirectory(L"in");
+    Lines names;
+    for (int i = 0; i < count; ++i) {
+        names.push_back(Photo(i));
+        MakePhoto(card, L"in\\" + Photo(i), 1, 4 * i);
+    }
+    MakePhoto(card, L"in\\LARGE.JPG", 1, 4 * before - 2, 64u << 20);
+    auto copyingTheLargePhoto = [&] {
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW(tree.Path(L"out\\~kd-*.part").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return false;
+        bool large = false;
+        do large = large || entry.nFileSizeLow > (1u << 20); while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return large;
+    };
     ASSERT_TRUE(StartKamdrop(L"Card"));
+    kamdrop->SetInput(card.Path(L"in"));
 
     kamdrop->StartRun();
-    AtFile(10, [&] { fault.Change(tree); });
+    ASSERT_TRUE(WaitUntil(copyingTheLargePhoto, 60000, 1)) << "the large photo's copy was not seen";
+    kamdrop->Suspend();
+    fault.Change(tree, card);
+    kamdrop->Resume();
     if (fault.Message) {
         EXPECT_EQ(AnswerMessageBox(), fault.Message);
     }
     ASSERT_TRUE(kamdrop->WaitForRun());
 
-    const int moved = CountMarks(0);
-    EXPECT_GE(moved, 9);
-    EXPECT_LT(moved, count);
-    if (!fault.Message) {
-        EXPECT_EQ(kamdrop->RowCount(), count) << "every file has its row";
+    std::map<std::wstring, LRESULT> marks;
+    for (const auto& row : kamdrop->Rows()) marks[row.Text] = row.Mark;
+    for (int i = 0; i < count; ++i) {
+        const auto row = marks.find(card.Path(L"in\\" + Photo(i)));
+        const bool filed = i < before;
+        if (filed || !fault.Message) {
+            ASSERT_NE(row, marks.end()) << WideToUtf8(Photo(i)) << " has its row";
+        }
+        if (row != marks.end()) {
+            EXPECT_EQ(row->second, filed ? 0 : 1) << WideToUtf8(Photo(i));
+        }
+        EXPECT_EQ(card.Exists(fault.Input + (L"\\" + Photo(i))), !filed) << WideToUtf8(Photo(i));
     }
     EXPECT_TRUE(kamdrop->StartEnabled());
-    ExpectNothingLost(names);
+    ExpectNothingLost(names, 0, card.Path());
 
-    // The user puts things right and starts again: the rest are filed.
-    kamdrop->SetInput(tree.Path(fault.Input));
+    // The user puts things right and starts again: every photo left is filed.
+    kamdrop->SetInput(card.Path(fault.Input));
     kamdrop->SetOutput(tree.MakeDirectory(fault.Output));
     kamdrop->StartRun();
     ASSERT_TRUE(kamdrop->WaitForRun());
     EXPECT_EQ(CountMarks(1), 0);
-    EXPECT_GT(kamdrop->RowCount(), 0);
-    ExpectNothingLost(names);
+    for (int i = before; i < count; ++i) {
+        EXPECT_FALSE(card.Exists(fault.Input + (L"\\" + Photo(i)))) << WideToUtf8(Photo(i)) << " stayed";
+    }
+    ExpectNothingLost(names, 0, card.Path());
     EXPECT_TRUE(kamdrop->Exit());
 }
 
 const DiskFault kDiskFaults[] = {
-    {"OutputDirectoryRemoved", [](const TempTree& tree) { Rename(tree, L"out", L"out-gone"); }, nullptr, L"in",
-     L"out-again"},
+    {"OutputDirectoryRemoved", [](const TempTree& disk, const TempTree&) { Rename(disk, L"out", L"out-gone"); },
+     nullptr, L"in", L"out-again"},
     {"OutputDirectoryBecomesAFile",
-     [](const TempTree& tree) {
-         Rename(tree, L"out", L"out-gone");
+     [](const TempTree& disk, const TempTree&) {
+         Rename(disk, L"out", L"out-gone");
          // A file where the directory was: nothing can be written into it.
-         MakePhoto(tree, L"out", 1, 0);
+         MakePhoto(disk, L"out", 1, 0);
      },
      nullptr, L"in", L"out-again"},
-    {"CardRemovedDuringTheRun", [](const TempTree& tree) { Rename(tree, L"in", L"card"); },
+    {"CardRemovedDuringTheRun", [](const TempTree&, const TempTree& card) { Rename(card, L"in", L"card"); },
      L"Invalid argument to date encode.", L"card", L"out-again"},
 };
 
@@ -387,7 +413,8 @@ INSTANTIATE_TEST_SUITE_P(
                                L"2023-05-11_" + kLabel50 + L"_01.jpg"}),
     [](const auto& test) { return std::string(test.param.Name); });
 
-TEST_F(FaultMatrixTest, NamesNearThePathLimitAreFiledOrKeptWithACross) {
+// A source path as long as a plain path can be is a path like any other: its photo is filed.
+TEST_F(FaultMatrixTest, NamesAtThePathLimitAreFiled) {
     // A source path of 259 characters, the longest a plain path can be.
     const std::wstring base = tree.Path(L"in\\");
     const std::wstring longName = std::wstring(259 - base.size() - 4, L'n') + L".JPG";
@@ -398,13 +425,11 @@ TEST_F(FaultMatrixTest, NamesNearThePathLimitAreFiledOrKeptWithACross) {
 
     auto rows = kamdrop->Rows();
     ASSERT_EQ(rows.size(), 2u);
-    for (const auto& row : rows) {
-        const bool isLong = row.Text.size() > 200;
-        EXPECT_EQ(row.Text, isLong ? base + longName : base + L"short.JPG");
-        const bool stayed = GetFileAttributesW(row.Text.c_str()) != INVALID_FILE_ATTRIBUTES;
-        EXPECT_EQ(row.Mark == 1, stayed) << "a cross exactly where the file stayed";
-    }
-    EXPECT_TRUE(tree.Exists(L"out\\2023-05-11_Long_02.jpg"));
+    EXPECT_EQ(rows[0].Text, base + longName);
+    EXPECT_EQ(rows[1].Text, base + L"short.JPG");
+    EXPECT_EQ(CountMarks(0), 2);
+    EXPECT_EQ(tree.Content(L"out\\2023-05-11_Long_01.jpg"), "photo:in\\" + WideToUtf8(longName));
+    EXPECT_EQ(tree.Content(L"out\\2023-05-11_Long_02.jpg"), "photo:in\\short.JPG");
     ExpectNothingLost({longName, L"short.JPG"});
     EXPECT_TRUE(kamdrop->Exit());
 }
@@ -476,24 +501,23 @@ class SettingsFileTest : public FaultMatrixTest, public ::testing::WithParamInte
 TEST_P(SettingsFileTest, ProgramStartsKeepsWhatItCanAndSavesAFileThatReadsBack) {
     const SettingsCase& c = GetParam();
     WriteBytes(tree.Path(L"program\\Kamdrop.ini"), c.Content());
-    const DWORD start = GetTickCount();
-    ASSERT_TRUE(StartKamdrop()) << "the window came up";
-    EXPECT_LT(GetTickCount() - start, 20000u);
+    // The whole file is read at the start, and every value saved rewrites it: with ten megabytes
+    // of it, under emulation, either takes longer than the usual waits. How long is for the
+    // benchmarks to say; here the program comes up and goes down at all.
+    constexpr DWORD kWait = 120000;
+    ASSERT_TRUE(StartKamdrop(kWait)) << "the window came up";
     const Fields kept = FieldsOf(*kamdrop);
     EXPECT_EQ(kept.Texts, c.Texts);
     EXPECT_EQ(kept.Histories[0], c.SourceHistory);
-    // Every value saved rewrites the whole file: with ten megabytes of it, under emulation, that
-    // takes longer than the usual wait for the program's end.
-    constexpr DWORD kExitWait = 120000;
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
+    ASSERT_TRUE(kamdrop->Exit(kWait));
 
     // What was saved comes back whole at the next start, and that start saves it alike.
-    ASSERT_TRUE(StartKamdrop());
+    ASSERT_TRUE(StartKamdrop(kWait));
     EXPECT_EQ(FieldsOf(*kamdrop), kept);
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
-    ASSERT_TRUE(StartKamdrop());
+    ASSERT_TRUE(kamdrop->Exit(kWait));
+    ASSERT_TRUE(StartKamdrop(kWait));
     EXPECT_EQ(FieldsOf(*kamdrop), kept);
-    ASSERT_TRUE(kamdrop->Exit(kExitWait));
+    ASSERT_TRUE(kamdrop->Exit(kWait));
 }
 
 std::string Garbage(size_t size) {

@@ -17,10 +17,10 @@ protected:
         tree.MakeDirectory(L"out");
         tree.MakeDirectory(L"program");
     }
-    // Starts Kamdrop.exe; false when its window did not appear.
-    bool StartKamdrop() {
+    // Starts Kamdrop.exe; false when its window did not appear within timeoutMs.
+    bool StartKamdrop(DWORD timeoutMs = 20000) {
         kamdrop = std::make_unique<KamdropDriver>(HostPathToWindows(KAMDROP_EXE), tree.Path(L"program"));
-        return kamdrop->WaitForMainWindow();
+        return kamdrop->WaitForMainWindow(timeoutMs);
     }
     // Starts it and fills in the input and output folders and label.
     bool StartKamdrop(const std::wstring& label) {

@@ -226,7 +226,10 @@ TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
     EXPECT_NE(relative.Lines()[0].find(L" -> " + out + L"\\2023-01-11_x_0"), std::wstring::npos) << relative.Output;
 
     EXPECT_EQ(RunKamdropCmd({in, out, L"x"}).ExitStatus, 0u);
-    EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"Summer trip", L"--", L"--report"}).ExitStatus, 2u);
+    // After "--" an option's name is an argument like any other.
+    const KamdropCmdResult afterDashes = RunKamdropCmd({in + L"\\sub", out, L"Summer trip", L"--", L"--report"});
+    EXPECT_EQ(afterDashes.ExitStatus, 2u);
+    EXPECT_TRUE(afterDashes.Errors.starts_with("Too many arguments: --report")) << afterDashes.Errors;
     EXPECT_EQ(RunKamdropCmd({in + L"\\sub", out, L"--", L"-dash"}).ExitStatus, 0u);
     EXPECT_TRUE(tree.Exists(L"out\\2023-01-12_-dash_01.jpg"));
 }
@@ -393,10 +396,11 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     const std::string in = forms::WideToUtf8(tree.Path(L"in\\")), out = forms::WideToUtf8(tree.Path(L"out\\"));
     const std::string header = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n";
     const std::wstring report = tree.Path(L"r.csv");
-    // The reason a line gives in brackets at its end.
-    auto reasonOf = [](const std::wstring& line) {
-        const size_t open = line.rfind(L" (");
-        return open == std::wstring::npos ? std::string() : forms::WideToUtf8(line.substr(open + 2, line.size() - open - 3));
+    // The system's own text for the name taken, as the line gives it in brackets at its end.
+    const std::string taken = forms::WideToUtf8(SystemText(ERROR_ALREADY_EXISTS));
+    ASSERT_FALSE(taken.empty());
+    auto expectReason = [&](const std::wstring& line) {
+        EXPECT_TRUE(line.ends_with(L" (" + SystemText(ERROR_ALREADY_EXISTS) + L")")) << forms::WideToUtf8(line);
     };
 
     // A name with a comma; a failure with the system's text.
@@ -405,14 +409,16 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     ASSERT_EQ(result.Lines().size(), 3u);
     EXPECT_EQ(tree.Content(L"r.csv"),
               header + "\"" + in + "a,b.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"moved\",\"\"\r\n" + "\"" + in +
-                  "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + reasonOf(result.Lines()[1]) + "\"\r\n");
+                  "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + taken + "\"\r\n");
+    expectReason(result.Lines()[1]);
 
     // A plan; a refused run, whose refusal is the report's one row, with the quote in it doubled.
     result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--dry-run", L"--report=" + report});
     EXPECT_EQ(result.ExitStatus, 1u);
     ASSERT_EQ(result.Lines().size(), 2u);
     EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"would fail\",\"" +
-                                          reasonOf(result.Lines()[0]) + "\"\r\n");
+                                          taken + "\"\r\n");
+    expectReason(result.Lines()[0]);
     result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out\\"), L"Say \"hi\"", L"--report", report});
     EXPECT_EQ(result.ExitStatus, 2u);
     EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in.substr(0, in.size() - 1) + "\",\"" +

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "engine/FileListing.h"
 #include "engine/FileMove.h"
@@ -42,20 +45,37 @@ std::vector<std::wstring> Release(const std::wstring& input, const std::wstring&
     return recorder.Lines;
 }
 
-std::vector<std::wstring> Listing(const TempTree& tree) {
-    std::vector<std::wstring> all = ListFiles(tree.Path(L"in"));
-    for (const std::wstring& file : ListFiles(tree.Path(L"out"))) all.push_back(file);
-    return all;
+// Every file of the input and output folders with its content, as the disk lists them: not
+// through the listing under test, which passes over some names.
+std::map<std::wstring, std::string> Disk(const TempTree& tree) {
+    std::map<std::wstring, std::string> files;
+    for (const wchar_t* folder : {L"in\\", L"out\\"}) {
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW(tree.Path(folder + std::wstring(L"*")).c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files[folder + std::wstring(entry.cFileName)] = tree.Content(folder + std::wstring(entry.cFileName));
+        while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    return files;
 }
 
 // Each card holds names the moves run into: a name taken in the output (in
 // another letter case too), a file whose new name is that of a file moved
-// later, and labels no file name can hold.
+// later, and labels no file name can hold. One move of each card is followed
+// on the disk; with a label no name can hold nothing moves.
 TEST(ReleasePlanTest, PlanChangesNothingAndForetellsEveryMoveAndFailure) {
     const struct {
         const wchar_t* label;
         bool sameFolder;
-    } cases[] = {{L"Holiday", false}, {L"Holiday", true}, {L"a<b", false}, {L"a/b", false}, {L"x|y", true}};
+        const wchar_t *movedFrom = nullptr, *movedTo = nullptr;
+    } cases[] = {{L"Holiday", false, L"in\\IMG_1.JPG", L"out\\2023-01-11_Holiday_01.jpg"},
+                 {L"Holiday", true, L"in\\IMG_3.JPG", L"in\\2023-01-12_Holiday_02.jpg"},
+                 {L"a<b", false},
+                 {L"a/b", false},
+                 {L"x|y", true}};
     for (const auto& c : cases) {
         TempTree tree;
         tree.MakeDirectory(L"in");
@@ -70,12 +90,19 @@ TEST(ReleasePlanTest, PlanChangesNothingAndForetellsEveryMoveAndFailure) {
         // A copy an earlier run left unfinished is never a photo.
         tree.MakeFile(L"in\\~kd-00c0de.part", 2023, 1, 10);
 
-        const std::vector<std::wstring> before = Listing(tree);
+        const std::map<std::wstring, std::string> before = Disk(tree);
         const std::vector<std::wstring> plan = Release(tree.Path(L"in"), output, c.label, ReleaseMode::Plan);
-        EXPECT_EQ(Listing(tree), before) << c.label;
+        EXPECT_EQ(Disk(tree), before) << c.label;
         const std::vector<std::wstring> moves = Release(tree.Path(L"in"), output, c.label, ReleaseMode::Move);
         EXPECT_EQ(plan, moves) << c.label;
         EXPECT_EQ(moves.size(), c.sameFolder ? 5u : 4u) << c.label;
+        const std::map<std::wstring, std::string> after = Disk(tree);
+        if (c.movedFrom) {
+            EXPECT_FALSE(after.contains(c.movedFrom)) << c.label;
+            EXPECT_EQ(after.contains(c.movedTo) ? after.at(c.movedTo) : "(none)", before.at(c.movedFrom)) << c.label;
+        } else {
+            EXPECT_EQ(after, before) << c.label;
+        }
         EXPECT_EQ(tree.Content(L"in\\~kd-00c0de.part"), "in\\~kd-00c0de.part") << c.label;
     }
 }

@@ -139,7 +139,11 @@ std::vector<ProgramImage::Library> ProgramImage::DelayImports() const {
 std::vector<std::string> ProgramImageFaults(const ProgramImage& image, const std::vector<std::string>& firstCall) {
     std::vector<std::string> faults;
     const std::set<std::string> allowed{"kernel32.dll", "msvcrt.dll"};
+    // Every Windows program imports kernel32 at start: without it the table was misread, and an
+    // empty table would pass every check below.
+    bool kernel32 = false;
     for (const ProgramImage::Library& library : image.Imports()) {
+        kernel32 = kernel32 || Lower(library.Name) == "kernel32.dll";
         if (!allowed.count(Lower(library.Name)))
             faults.push_back("imports " + library.Name + " at start; only kernel32.dll and msvcrt.dll may be");
         for (size_t i = 0; i < library.Slots.size(); ++i) {
@@ -150,6 +154,7 @@ std::vector<std::string> ProgramImageFaults(const ProgramImage& image, const std
         }
     }
 
+    if (!kernel32) faults.push_back("imports no kernel32.dll at start: the import table was not read");
     std::set<std::string> expected, declared;
     for (const std::string& name : firstCall) expected.insert(Lower(name));
     for (const ProgramImage::Library& library : image.DelayImports()) {

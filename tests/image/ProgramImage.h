@@ -60,8 +60,8 @@ private:
     std::vector<Section> FSections;
 };
 
-// What is wrong with a built program, one line each; empty when nothing is. The program may import
-// only kernel32 and msvcrt (the DLLs no stranger's file can stand in for); firstCall names the DLLs
+// What is wrong with a built program, one line each; empty when nothing is. The program imports
+// kernel32 and may import only it and msvcrt (the DLLs no stranger's file can stand in for); firstCall names the DLLs
 // it must bind at their first call, each declared in the delay-import table; every address slot must
 // hold an address inside the program.
 std::vector<std::string> ProgramImageFaults(const ProgramImage& image, const std::vector<std::string>& firstCall);

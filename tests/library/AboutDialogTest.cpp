@@ -49,6 +49,14 @@ BYTE AlphaOf(HWND window) {
     return alpha;
 }
 
+// A control's right edge as its window stands in its parent.
+int WindowRight(TWinControl* control) {
+    RECT rect;
+    GetWindowRect(control->Handle(), &rect);
+    MapWindowPoints(nullptr, GetParent(control->Handle()), reinterpret_cast<POINT*>(&rect), 2);
+    return rect.right;
+}
+
 // Watches a component being freed.
 struct FreeWatcher : TComponent {
     FreeWatcher() : TComponent(nullptr) {}
@@ -113,7 +121,8 @@ TEST_F(AboutContentTest, TheUrlNameDropsBlanksAndApostrophesAndGoesIntoTheMailAd
         EXPECT_EQ(dialog->EasterEggsForm->DownloadUrl,
                   L"https://vexa.example/software/download/" + std::wstring(each.urlName) + L".zip");
     }
-    EXPECT_EQ(dialog->lblEmail->Left() + dialog->lblEmail->Width(), 332) << "right-justified at x = 332";
+    for (TLabel* link : {dialog->lblEmail, dialog->lblSite})
+        EXPECT_EQ(WindowRight(link), 332) << testing::PrintToString(link->Name()) << " is right-justified at x = 332";
     EXPECT_EQ(dialog->lblSite->Hint(), L"https://vexa.example/");
     EXPECT_EQ(dialog->lblSoftware->Hint(), L"https://vexa.example/software");
     EXPECT_EQ(library::SoftwarePageUrl(), library::SiteUrl() + L"software");
@@ -149,8 +158,8 @@ TEST(AboutScaleTest, AtEveryScaleTheDialogIsTheOneAt96ScaledAndEveryPanelShowsEv
         TfrmAbout* dialog = make(ppi);
         EXPECT_EQ(control_bounds::Unscaled(bounds96, control_bounds::Of(dialog), ppi, AboutFree),
                   std::vector<std::wstring>{});
-        const int right = dialog->lblEmail->Left() + dialog->lblEmail->Width();
-        EXPECT_LE(std::abs(right - MulDiv(332, ppi, 96)), 1);
+        for (TLabel* link : {dialog->lblEmail, dialog->lblSite})
+            EXPECT_LE(std::abs(WindowRight(link) - MulDiv(332, ppi, 96)), 1) << testing::PrintToString(link->Name());
         EXPECT_LE(std::abs(dialog->Version->Left() - MulDiv(12 + 177 + 8, ppi, 96)), 1);
         EXPECT_EQ(dialog->Version->Top() + dialog->Version->Height(), dialog->ProductName->Top() + dialog->ProductName->Height());
         // Each panel in turn, as the dialog shows it.
