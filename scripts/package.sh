@@ -1,6 +1,6 @@
 #!/bin/bash
-# The release archives: dist/ gets one zip per word size (Kamdrop.exe, KamdropCmd.exe, README.md and
-# the licence text once the project has one) and SHA256SUMS over them. A program is zipped only when
+# The release archives: dist/ gets one zip per word size (Kamdrop.exe, KamdropCmd.exe, README.md,
+# LICENSE and THIRD-PARTY-NOTICES.txt) and SHA256SUMS over them. A program is zipped only when
 # scripts/test.sh passed the whole suite on it as it is now, in the same build tree on this machine;
 # --untested zips it anyway and puts "untested" in the zip's name.
 #   scripts/package.sh [--untested]
@@ -44,9 +44,11 @@ for arch in $(kamdrop_archs); do
     kamdrop_fail "$(kamdrop_arch_name "$arch") in $KAMDROP_BUILD did not pass the whole test suite as it is now:" \
       "run scripts/test.sh first (or --untested to zip it anyway)"
   fi
-  files=($(kamdrop_programs) "$KAMDROP_ROOT/README.md")
-  for licence in LICENSE LICENSE.txt COPYING; do
-    [ -f "$KAMDROP_ROOT/$licence" ] && files+=("$KAMDROP_ROOT/$licence")
+  # The programs hold libraries of others: their notices go wherever the programs go.
+  files=($(kamdrop_programs))
+  for document in README.md LICENSE THIRD-PARTY-NOTICES.txt; do
+    [ -f "$KAMDROP_ROOT/$document" ] || kamdrop_fail "$document is missing: no zip goes without it"
+    files+=("$KAMDROP_ROOT/$document")
   done
   # An older zip of the same word size (tested or not) would be taken for this one.
   rm -f "$dist"/Kamdrop-*-"$size".zip "$dist"/Kamdrop-*-"$size"-untested.zip

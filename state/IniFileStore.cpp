@@ -6,6 +6,7 @@
 
 #include "runtime/SysUtils.h"
 #include "runtime/TypInfo.h"
+#include "state/SettingsPlace.h"
 
 namespace state {
 
@@ -121,7 +122,11 @@ void TOvcIniFileStore::OpenStorage() {
     if (FUseExeDir) {
         std::wstring directory = ExtractFilePath(ModuleFileName());
         if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
-        name = directory + ExtractFileName(name);
+        // Tried once, at the first open, which is the restore at start. Under Program Files a standard
+        // user may not write beside the program, and Windows redirects nothing for it: the settings go
+        // where that user may write, or every save would fail.
+        static const bool directoryWritable = FolderAcceptsFiles(directory);
+        name = SettingsFilePlace(directory, ExtractFileName(name), directoryWritable, UserApplicationDataFolder);
     }
     FStore = std::make_unique<TIniFile>(name);
 }

@@ -55,7 +55,8 @@ public:
     // appended when it has no dot.
     std::wstring IniFileName() const;
     void SetIniFileName(const std::wstring& value) { FIniFileName = value; }
-    // The file lies in the executable's directory, whatever directory IniFileName names.
+    // The file lies in the executable's directory, whatever directory IniFileName names; where that
+    // directory cannot be written, in the user's application data folder (SettingsPlace.h).
     bool UseExeDir() const { return FUseExeDir; }
     void SetUseExeDir(bool value) { FUseExeDir = value; }
     // The profile file while the store is open; nullptr while it is closed.

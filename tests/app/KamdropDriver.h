@@ -10,7 +10,8 @@
 
 class KamdropDriver {
 public:
-    // Copies the exe into workDirectory (its settings file lies beside it) and starts it.
+    // Copies the exe into workDirectory (its settings file lies beside it) and starts it; an exe
+    // given as workDirectory\Kamdrop.exe starts where it lies.
     KamdropDriver(const std::wstring& exePath, const std::wstring& workDirectory);
     ~KamdropDriver();
     KamdropDriver(const KamdropDriver&) = delete;

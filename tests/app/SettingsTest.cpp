@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "KamdropDriver.h"
 #include "KamdropTestForm.h"
 #include "TempTree.h"
+#include "state/SettingsPlace.h"
 #include "tests/state/StateTestSupport.h"
 
 using namespace forms;
@@ -112,6 +115,50 @@ TEST(MainWindowSettingsTest, ProgramKeepsFieldsAndPlaceInKamdropIniBesideItself)
     }
     EXPECT_EQ(Text(WindowRect(again.MainWindow())), Text(placed));
     EXPECT_TRUE(again.Close());
+}
+
+// The user's own settings of the program, in their application data folder, gone.
+void RemoveUsersSettings(const std::wstring& folder) {
+    for (const wchar_t* name : {L"Kamdrop.ini", L"Kamdrop.ini.start"}) {
+        const std::wstring file = folder + L"\\" + name;
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+        DeleteFileW(file.c_str());
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// As under Program Files for a standard user: the program's folder takes no file (a read-only volume
+// that ReadOnlyProgramFolder.sh mounts around this test), and an administrator left a Kamdrop.ini there.
+TEST(ReadOnlyProgramFolderTest, SettingsGoToTheUsersApplicationDataStartingFromTheFileBesideTheProgram) {
+    const char* mounted = std::getenv("KAMDROP_READ_ONLY_PROGRAM");
+    if (!mounted || !*mounted) GTEST_SKIP() << "run by CTest's ReadOnlyProgramFolder.Settings, with its folder";
+    const std::wstring program = HostPathToWindows(mounted);
+    if (!FileExists(program + L"\\Kamdrop.exe")) GTEST_SKIP() << "this machine could not mount the folder";
+    const std::wstring besideProgram = program + L"\\Kamdrop.ini";
+    const std::wstring usersFolder = state::UserApplicationDataFolder() + L"\\Kamdrop";
+    const std::wstring usersFile = usersFolder + L"\\Kamdrop.ini";
+    RemoveUsersSettings(usersFolder);
+
+    {
+        KamdropDriver kamdrop(program + L"\\Kamdrop.exe", program);
+        ASSERT_TRUE(kamdrop.WaitForMainWindow());
+        EXPECT_EQ(kamdrop.FieldText(2), L"Administrator");
+        kamdrop.SetLabel(L"Holiday");
+        // Every save succeeds: no error box holds the program open.
+        EXPECT_TRUE(kamdrop.Close());
+    }
+    EXPECT_EQ(RawValue(usersFile, L"Kamdrop", L"OvcHistoryComboBoxLabel.Text"), L"Holiday");
+    EXPECT_NE(RawValue(usersFile, L"GUI", L"NormalPos"), L"<none>");
+    EXPECT_EQ(RawValue(besideProgram, L"Kamdrop", L"OvcHistoryComboBoxLabel.Text"), L"Administrator");
+
+    // The next start reads the user's file; the one beside the program was only the start.
+    {
+        KamdropDriver again(program + L"\\Kamdrop.exe", program);
+        ASSERT_TRUE(again.WaitForMainWindow());
+        EXPECT_EQ(again.FieldText(2), L"Holiday");
+        EXPECT_TRUE(again.Close());
+    }
+    RemoveUsersSettings(usersFolder);
 }
 
 }  // namespace
