@@ -530,6 +530,9 @@ TEST_F(ReleaseRunTest, ListingThatBreaksOffMovesNothingAndShowsTheSystemsReason)
     EXPECT_TRUE(form->StartButton->Enabled());
 }
 
+int gTimerTicks = 0;
+void CALLBACK CountTimerTick(HWND, UINT, UINT_PTR, DWORD) { ++gTimerTicks; }
+
 // A large copy from a card keeps the window answering as between files, and after a second its
 // status text tells how much of the file is copied.
 TEST_F(ReleaseRunTest, WindowAnswersDuringALargeCopyAndTellsHowFarItHasCome) {
@@ -539,10 +542,10 @@ TEST_F(ReleaseRunTest, WindowAnswersDuringALargeCopyAndTellsHowFarItHasCome) {
     SetFilePointer(file, 8 << 20, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
-    static int blocks, timerTicks;
+    static int blocks;
     static std::wstring status;
     static TKamdropForm* shown;
-    blocks = timerTicks = 0;
+    blocks = gTimerTicks = 0;
     status.clear();
     shown = form;
     // A slow card: 128 blocks of 64 KiB at 12 ms each. A timer's ticks are dispatched only where the
@@ -551,13 +554,13 @@ TEST_F(ReleaseRunTest, WindowAnswersDuringALargeCopyAndTellsHowFarItHasCome) {
         Sleep(12);
         if (++blocks == 127) status = shown->StatusBar->SimpleText();
     };
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { ++timerTicks; });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, CountTimerTick);
     SetFields(card.Path(), tree.Path(L"out"), L"Holiday");
     PressStart();
     KillTimer(nullptr, timer);
     engine::BeforeCopyBlockWritten = nullptr;
     EXPECT_EQ(blocks, 128);
-    EXPECT_GE(timerTicks, 20) << "the window looked at its messages during the copy";
+    EXPECT_GE(gTimerTicks, 20) << "the window looked at its messages during the copy";
     EXPECT_EQ(status.substr(0, status.find(L" (")), video);
     EXPECT_TRUE(status.ends_with(L" of 8.0 MB)")) << testing::PrintToString(status);
     EXPECT_EQ(Rows(), (std::vector<Row>{{video, 0}}));
