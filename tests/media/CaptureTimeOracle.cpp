@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
 
     // Made by exiftool writing the tags: sub-seconds in both Exif byte orders, a burst of one
-    // second, the date only as DateTimeDigitized, zeros, HEIF's Exif item, movies either side of
-    // midnight.
+    // second, the date only as DateTimeDigitized, zeros, RAW files with the date in another place
+    // or with sub-seconds, HEIF's Exif item, movies either side of midnight.
     const std::string burst = "-DateTimeOriginal=2022:08:09 10:11:12";
     const std::vector<Made> made = {
         {"made-little-endian.jpg",
@@ -160,6 +160,11 @@ int main(int argc, char** argv) {
         {"made-burst-2.jpg", {burst, "-SubSecTimeOriginal=1"}, "Writer.jpg"},
         {"made-burst-3.jpg", {burst, "-SubSecTimeOriginal=35"}, "Writer.jpg"},
         {"made-burst-4.jpg", {burst, "-SubSecTimeOriginal=9"}, "Writer.jpg"},
+        {"made-digitized-only.cr2", {"-DateTimeOriginal="}, "CanonRaw.cr2"},
+        {"made-sub-seconds.rw2", {"-SubSecTimeOriginal=5"}, "Panasonic.rw2"},
+        {"made-ifd0-only.dng",
+         {"-ExifIFD:DateTimeOriginal=", "-ExifIFD:CreateDate=", "-IFD0:DateTimeOriginal=2011:11:11 11:11:11"},
+         "DNG.dng"},
         {"made-exif.heic", {"-DateTimeOriginal=2022:02:03 04:05:06", "-SubSecTimeOriginal=123"}, "QuickTime.heic"},
         {"made-before-midnight.mov", {"-QuickTime:CreateDate=2021:12:31 23:59:58"}, "QuickTime.mov"},
         {"made-after-midnight.mov", {"-QuickTime:CreateDate=2022:01:01 00:00:03"}, "QuickTime.mov"},
@@ -175,7 +180,8 @@ int main(int argc, char** argv) {
     RunExiftool(exiftool, work / "write.args");
 
     // Made byte by byte: a JPEG with two Exif blocks, movies with the header behind 5 GiB of media,
-    // in version 0, and with a time of zero.
+    // in version 0, and with a time of zero, a RAW file with Olympus's number in its TIFF header.
+    const int madeByteByByte = 6;
     const auto firstBlock = MakeTiff(media::ByteOrder::LittleEndian,
                                      {{0x9003, "2018:04:05 06:07:08"}, {0x9291, "42"}});
     const auto secondBlock = MakeTiff(media::ByteOrder::BigEndian, {{0x9003, "2019:09:09 09:09:09"}});
@@ -192,6 +198,15 @@ int main(int argc, char** argv) {
     };
     WriteFile(work / "made-header-version-0.mov", smallMovie(0, MovieSeconds(media::CivilTime{2016, 2, 29, 12, 0, 1, 0})));
     WriteFile(work / "made-header-zero.mov", smallMovie(0, 0));
+    {
+        std::ifstream in(samples / "Nikon.nef", std::ios::binary);
+        std::vector<std::uint8_t> raw{std::istreambuf_iterator<char>(in), {}};
+        if (raw.size() > 4) {
+            raw[2] = 'R';
+            raw[3] = 'O';
+        }
+        WriteFile(work / "made-olympus-header.orf", raw);
+    }
 
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(samples))
@@ -201,8 +216,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : fs::directory_iterator(work))
         if (entry.path().filename().string().rfind("made-", 0) == 0) madeFiles.push_back(entry.path());
     std::sort(madeFiles.begin(), madeFiles.end());
-    if (madeFiles.size() != made.size() + 5) {
-        std::cerr << "exiftool made " << madeFiles.size() - 5 << " of " << made.size() << " files\n";
+    if (madeFiles.size() != made.size() + madeByteByByte) {
+        std::cerr << "exiftool made " << madeFiles.size() - madeByteByByte << " of " << made.size() << " files\n";
         return 1;
     }
     files.insert(files.end(), madeFiles.begin(), madeFiles.end());
