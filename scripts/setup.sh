@@ -10,7 +10,10 @@ export DEBIAN_FRONTEND=noninteractive
 # the build tools, GoogleTest's source, apt-get source (dpkg-dev), the screenshot tools and the
 # X key presser that opens About for run.sh's screenshot, LLVM's
 # linker and import-library tool (the window program's link), the build machine's own compiler (the
-# check that reads the built programs) and zip (release archives).
+# check that reads the built programs) and zip (release archives), clang with its libFuzzer and
+# sanitizer runtimes (scripts/fuzz.sh fuzzes the capture-time reader) and exiftool (the trusted
+# reader the capture times are compared with; its source package's camera files are fetched as
+# libjpeg-turbo's source is).
 PACKAGES="
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
@@ -18,6 +21,7 @@ PACKAGES="
   xvfb xauth x11-apps x11-utils imagemagick xdotool
   cmake ninja-build googletest dpkg-dev
   g++ llvm-14 lld-14 zip
+  clang-14 libclang-rt-14-dev libimage-exiftool-perl
 "
 # Where the deb-src entries derived from the machine's own apt sources go.
 DEB_SRC_NAME=kamdrop-deb-src

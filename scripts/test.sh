@@ -11,6 +11,7 @@
 #   KAMDROP_BUILD_DIR   another build directory than build/
 #   KAMDROP_EMULATION   where the emulation's enable and disable are, if not ../shared/emulation
 #   CTEST_PARALLEL_LEVEL  tests at once (default 1: GUI tests share one display and its focus)
+#   KAMDROP_FUZZ_SECONDS  how long the whole suite fuzzes the capture-time reader (default 60; 0: not)
 set -euo pipefail
 exec </dev/null
 
@@ -67,6 +68,14 @@ summary() {
 if [ "${#runnable[@]}" = 0 ]; then
   kamdrop_say "$(summary)"
   kamdrop_fail "this machine can run neither program"
+fi
+
+# The capture-time reader under the fuzzer, briefly (scripts/fuzz.sh runs it longer), for the whole
+# suite only: a run filtered to some tests leaves it out. KAMDROP_FUZZ_SECONDS=0 leaves it out too.
+fuzz_seconds=${KAMDROP_FUZZ_SECONDS:-60}
+if [ "$#" = 0 ] && [ "$fuzz_seconds" != 0 ]; then
+  kamdrop_say "fuzzing the capture-time reader for $fuzz_seconds s"
+  kamdrop_run "$KAMDROP_ROOT/scripts/fuzz.sh" "$fuzz_seconds" || status=1
 fi
 
 kamdrop_start_xvfb
