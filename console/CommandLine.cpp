@@ -34,6 +34,13 @@ std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Resul
         } else if (argument == L"--yes") {
             once(argument);
             Result.Yes = true;
+        } else if (argument.starts_with(L"--date=") || argument == L"--date") {
+            once(L"--date");
+            const std::wstring value = argument.size() > 7 ? argument.substr(7) : std::wstring();
+            if (value == L"photo" || value == L"file")
+                Result.PhotoDates = value == L"photo";
+            else
+                refuse(L"--date takes photo or file: --date=photo or --date=file.");
         } else if (argument == L"--report" || argument.starts_with(L"--report=")) {
             once(L"--report");
             if (argument == L"--report") {
@@ -88,7 +95,7 @@ const wchar_t* UsageText() {
            L"as yyyy-mm-dd_LABEL_nn.ext, by its last-write date, with a counter that starts\n"
            L"at 01 every day. A file of the new name is never replaced.\n"
            L"\n"
-           L"KamdropCmd INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE]\n"
+           L"KamdropCmd INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE] [--date=photo]\n"
            L"\n"
            L"  INPUT          the card's folder, e.g. E:\\DCIM\\100CANON\n"
            L"  OUTPUT         the folder the photos go to\n"
@@ -96,8 +103,11 @@ const wchar_t* UsageText() {
            L"                 \"*\", \".\", \"?\" and \"\\\" become \"_\"; / : < > | \" are refused\n"
            L"  --dry-run      shows the new names and what would fail; moves nothing\n"
            L"  --yes          goes on when INPUT and OUTPUT are the same folder\n"
-           L"  --report FILE  writes a CSV file (UTF-8): source, target, result, reason;\n"
-           L"                 --report=FILE for a name that begins with \"-\"\n"
+           L"  --report FILE  writes a CSV file (UTF-8): source, target, result, reason,\n"
+           L"                 date, date from; --report=FILE for a name that begins with \"-\"\n"
+           L"  --date=photo   each file's date from its own record (the moment a photo or\n"
+           L"                 video was taken), the file date where it has none;\n"
+           L"                 --date=file (the default): the last-write date\n"
            L"  --             ends the options (for a label that begins with \"-\")\n"
            L"  --help, -h, /? shows this text\n"
            L"\n"

@@ -1,5 +1,6 @@
 #pragma once
-// The command line of KamdropCmd: INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE].
+// The command line of KamdropCmd: INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE]
+// [--date=photo|file].
 
 #include <string>
 
@@ -9,6 +10,8 @@ struct CommandLine {
     std::wstring Label;
     std::wstring Report;  // empty: no report
     bool DryRun = false;
+    // --date=photo: each photo's date from its own record (capture time).
+    bool PhotoDates = false;
     bool Yes = false;
     bool Help = false;
     // An argument holds a quote: the C runtime reads \" at the end of a quoted

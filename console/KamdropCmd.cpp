@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <vector>
 
@@ -84,6 +86,19 @@ std::wstring AsSentence(const std::wstring& message) {
     return !message.empty() && message.back() > L'.' ? message + L"." : message;
 }
 
+// A date as the report gives it: "2023-01-11 09:00:00", with the milliseconds where a photo's
+// record gives a fraction of the second.
+std::wstring DateText(forms::TDateTime date) {
+    int year, month, day;
+    forms::DecodeDate(date, year, month, day);
+    const double fraction = date - static_cast<double>(static_cast<long long>(date));
+    const long long milliseconds = std::min(std::llround(fraction * 86400000.0), 86399999LL);
+    std::wstring text = forms::Format(L"%04d-%02d-%02d %02lld:%02lld:%02lld", year, month, day, milliseconds / 3600000,
+                                      milliseconds / 60000 % 60, milliseconds / 1000 % 60);
+    if (milliseconds % 1000) text += forms::Format(L".%03lld", milliseconds % 1000);
+    return text;
+}
+
 class ConsoleRelease : public engine::ReleaseObserver {
 public:
     ConsoleRelease(const CommandLine& Options, ConsoleStream& Output, ConsoleStream& Errors, ReleaseReport& Report)
@@ -133,7 +148,8 @@ public:
         (Result.Moved() ? FMoved : Result.Unsure() ? FUnsure : FFailed) += 1;
         const wchar_t* result = FOptions.DryRun ? (Result.Moved() ? L"would move" : Result.Unsure() ? L"unsure" : L"would fail")
                                                 : (Result.Moved() ? L"moved" : L"failed");
-        FReport.Add(Result.Source, Result.Target, result, reason);
+        FReport.Add(Result.Source, Result.Target, result, reason, DateText(Result.Date.Date),
+                    Result.Date.FromPhoto ? L"photo" : L"file");
         return !gStopRequested;
     }
     // A copy that takes long shows how far it has come.
@@ -254,7 +270,8 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
         if (files.empty())
             Output.Write(L"No files found.\n");
         else
-            engine::ReleaseFiles(files, release, options.DryRun ? engine::ReleaseMode::Plan : engine::ReleaseMode::Move);
+            engine::ReleaseFiles(files, release, options.DryRun ? engine::ReleaseMode::Plan : engine::ReleaseMode::Move,
+                                 options.PhotoDates ? engine::DateSource::Photo : engine::DateSource::File);
     } catch (const forms::Exception& exception) {
         // The card could not be read: its listing broke off, or a date could not be read.
         error = ConsoleText(AsSentence(exception.Message()), L" ");

@@ -1,5 +1,6 @@
 #pragma once
-// The CSV report of a run: one row per file with source, target, result and reason.
+// The CSV report of a run: one row per file with source, target, result, reason,
+// and the date used with where it came from.
 
 #include <windows.h>
 
@@ -23,8 +24,10 @@ public:
     bool IsOpen() const { return FOpen; }
     const std::wstring& FileName() const { return FFileName; }
 
+    // Date is the date the file was sorted and named by, DateFrom where it came
+    // from ("photo" or "file"); both empty on a row that is no file's.
     void Add(const std::wstring& Source, const std::wstring& Target, const std::wstring& Result,
-             const std::wstring& Reason);
+             const std::wstring& Reason, const std::wstring& Date = {}, const std::wstring& DateFrom = {});
     // Writes the report as UTF-8 (with a byte-order mark, so spreadsheet
     // programs read it as UTF-8) to its temporary file and renames that,
     // replacing an older report: the file never holds half a report. May be

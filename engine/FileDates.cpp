@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "media/CaptureTime.h"
 #include "runtime/Handles.h"
 
 namespace engine {
@@ -56,7 +57,7 @@ const FILETIME* FileDateReader::ListedTime(const std::wstring& Name) {
     }
 }
 
-forms::TDateTime FileDateReader::Read(const std::wstring& FileName) {
+ReleaseDate FileDateReader::ReadDate(const std::wstring& FileName) {
     const size_t slash = FileName.find_last_of(L"\\/");
     const std::wstring directory = FileName.substr(0, slash + 1);
     if (directory != FDirectory) {
@@ -68,10 +69,79 @@ forms::TDateTime FileDateReader::Read(const std::wstring& FileName) {
             FTimes.emplace(entry.cFileName, entry.ftLastWriteTime);
     }
     forms::FileHandle file = OpenUnshared(FileName);
-    if (!file) return DateOfLastWrite(nullptr);
-    if (const FILETIME* listed = ListedTime(FileName.substr(slash + 1))) return DateOfLastWrite(listed);
+    if (!file) return {DateOfLastWrite(nullptr), false};
     FILETIME lastWrite;
-    return DateOfLastWrite(GetFileTime(file.Get(), nullptr, nullptr, &lastWrite) ? &lastWrite : nullptr);
+    const FILETIME* listed = ListedTime(FileName.substr(slash + 1));
+    if (!listed && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite)) listed = &lastWrite;
+    if (FSource == DateSource::Photo && listed)
+        if (const std::optional<forms::TDateTime> taken = PhotoDate(file.Get(), FileName.substr(slash + 1), *listed))
+            return {*taken, true};
+    return {DateOfLastWrite(listed), false};
+}
+
+namespace {
+
+// The capture reader's view of an open file: reads at an offset through the handle.
+class HandleSource final : public media::ByteSource {
+public:
+    HandleSource(HANDLE File, uint64_t Size) : ByteSource(Size), FFile(File) {}
+
+protected:
+    bool ReadAt(uint64_t Offset, uint8_t* Into, size_t Length) override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(Offset);
+        at.OffsetHigh = static_cast<DWORD>(Offset >> 32);
+        DWORD read = 0;
+        return Length <= MAXDWORD && ReadFile(FFile, Into, static_cast<DWORD>(Length), &read, &at) && read == Length;
+    }
+
+private:
+    HANDLE FFile;
+};
+
+std::optional<media::CivilTime> CivilOf(const SYSTEMTIME& time) {
+    media::CivilTime civil{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, 0};
+    civil.Nanosecond = static_cast<uint32_t>(time.wMilliseconds) * 1000000u;
+    return civil;
+}
+
+// A UTC time in the local time of its own date (its daylight saving time, not today's).
+std::optional<media::CivilTime> LocalOfUtc(const media::CivilTime& utc) {
+    SYSTEMTIME universal{};
+    universal.wYear = static_cast<WORD>(utc.Year);
+    universal.wMonth = static_cast<WORD>(utc.Month);
+    universal.wDay = static_cast<WORD>(utc.Day);
+    universal.wHour = static_cast<WORD>(utc.Hour);
+    universal.wMinute = static_cast<WORD>(utc.Minute);
+    universal.wSecond = static_cast<WORD>(utc.Second);
+    SYSTEMTIME local;
+    if (utc.Year < 1601 || utc.Year > 30827 || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return std::nullopt;
+    std::optional<media::CivilTime> civil = CivilOf(local);
+    civil->Nanosecond = utc.Nanosecond;
+    return civil;
+}
+
+}  // namespace
+
+std::optional<forms::TDateTime> PhotoDate(HANDLE File, const std::wstring& Name, const FILETIME& LastWrite) {
+    if (!media::MayHaveCaptureTime(Name)) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(File, &size) || size.QuadPart < 0) return std::nullopt;
+    HandleSource source(File, static_cast<uint64_t>(size.QuadPart));
+    const std::optional<media::CaptureTime> capture = media::ReadCaptureTime(source, Name);
+    if (!capture) return std::nullopt;
+    // The file date's clock, for a movie whose camera wrote its local time into the header.
+    std::optional<media::CivilTime> written;
+    FILETIME local;
+    SYSTEMTIME parts;
+    if (FileTimeToLocalFileTime(&LastWrite, &local) && FileTimeToSystemTime(&local, &parts)) written = CivilOf(parts);
+    const std::optional<media::LocalCapture> taken = media::LocalCaptureTime(*capture, written, LocalOfUtc);
+    if (!taken || taken->Time.Year < 1 || taken->Time.Year > 9999) return std::nullopt;
+    const media::CivilTime& t = taken->Time;
+    // Sub-seconds order the shots of one second: the fraction of the day past the millisecond too.
+    return forms::EncodeDateTime(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second, 0) +
+           static_cast<double>(t.Nanosecond) / 86400e9;
 }
 
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,6 +18,18 @@ namespace engine {
 // DOS date-time. Fails with "Invalid argument to date encode" when it cannot be read.
 forms::TDateTime GetFileDate(const std::wstring& FileName);
 
+// Where a file's date for the sort, the day and the counter comes from: its
+// last-write time (the file date), or the moment the photo was taken as its own
+// record tells it (Exif, a movie header), and the file date where it has none.
+enum class DateSource { File, Photo };
+
+// A file's date as the release uses it, and whether it came from the photo's
+// own record.
+struct ReleaseDate {
+    forms::TDateTime Date = 0;
+    bool FromPhoto = false;
+};
+
 // Reads the dates of the files of a run as GetFileDate reads each: the file is
 // opened without sharing, so that a file another program holds fails alike,
 // but its time comes from a listing of its directory. Asking the open file for
@@ -29,12 +42,18 @@ forms::TDateTime GetFileDate(const std::wstring& FileName);
 // The listing holds the folder open until the reader goes.
 class FileDateReader {
 public:
-    forms::TDateTime Read(const std::wstring& FileName);
+    explicit FileDateReader(DateSource Source = DateSource::File) : FSource(Source) {}
+    forms::TDateTime Read(const std::wstring& FileName) { return ReadDate(FileName).Date; }
+    // With the photo's own date, its capture time where the file's record has one,
+    // read through the handle the date step opens anyway (a few KiB; a movie's
+    // header reached box by box). A record that cannot be read gives the file date.
+    ReleaseDate ReadDate(const std::wstring& FileName);
 
 private:
     // The listed time of Name in FDirectory, reading the listing on as far as Name.
     const FILETIME* ListedTime(const std::wstring& Name);
 
+    DateSource FSource;
     std::wstring FDirectory;
     forms::FindHandle FListing;
     // Last-write times by file name, of the files (not links) listed so far.
@@ -43,6 +62,10 @@ private:
 
 // Comparator for a file queue: ascending file date, read from disk at every call.
 int CompareFileDates(forms::TStrings& List, int Index1, int Index2);
+
+// The capture time of the open File (Name its name, LastWrite its last-write
+// time) as local time, when its own record has one that can be read.
+std::optional<forms::TDateTime> PhotoDate(HANDLE File, const std::wstring& Name, const FILETIME& LastWrite);
 
 // Sorts Files by date, with entry i's date given in Dates[i] (the dates move
 // with their entries): the very order a file queue's sort with CompareFileDates

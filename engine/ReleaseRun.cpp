@@ -135,20 +135,29 @@ private:
 
 }  // namespace
 
-void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, ReleaseMode Mode) {
+void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, ReleaseMode Mode, DateSource Dates) {
     const int count = static_cast<int>(Files.size());
     // Each date is read once instead of twice per comparison; sorted on those
     // dates, the files take the very order the comparator would give them.
     std::vector<forms::TDateTime> dates;
+    std::vector<ReleaseDate> sources;
     dates.reserve(count);
     {
         // Gone before the first move: its listing holds the input folder open.
-        FileDateReader reader;
+        FileDateReader reader(Dates);
         for (int i = 0; i < count; ++i) {
-            dates.push_back(reader.Read(Files[i]));
+            const ReleaseDate date = reader.ReadDate(Files[i]);
+            dates.push_back(date.Date);
+            // Kept by the file's place in the listing: the sort takes the dates with their files.
+            sources.push_back(date);
             if (!Observer.DateRead(i + 1, count)) return;
         }
     }
+    // Where each date came from, after the sort: the entries move with their dates, and a date
+    // from a photo's record is told apart by its file.
+    std::unordered_map<std::wstring, bool> fromPhoto;
+    for (int i = 0; i < count; ++i)
+        if (sources[i].FromPhoto) fromPhoto[Files[i]] = true;
     SortByFileDates(Files, dates);
     std::vector<std::wstring> days;
     days.reserve(count);
@@ -164,6 +173,7 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
         const int number = counter.Next(days[i]);
         FileResult result;
         result.Source = source;
+        result.Date = {dates[i], fromPhoto.count(source) != 0};
         // An empty text is no folder: read as a path it would be the root of the current drive.
         const std::wstring output = Observer.OutputDirectory();
         if (!output.empty()) result.Target = BuildTargetName(output, days[i], Observer.Label(), number, source);

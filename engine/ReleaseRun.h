@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileDates.h"
 #include "engine/VerifiedCopy.h"
 
 namespace engine {
@@ -30,6 +31,8 @@ struct FileResult {
     // A copy the move made and could not remove again when it failed: the file
     // stands there too (or in part, under a temporary name). Empty otherwise.
     std::wstring Leftover;
+    // The date the file was sorted and named by, and where it came from.
+    ReleaseDate Date;
     bool Moved() const { return Error == ERROR_SUCCESS; }
     // A plan's answer when it cannot tell: neither "would move" nor "would fail".
     bool Unsure() const { return Error == kErrorFreeSpaceUnknown; }
@@ -82,6 +85,9 @@ enum class ReleaseMode { Move, Plan };
 // turn does not move (kErrorNoOutputDirectory), also in a plan. A copy a
 // failed move could not remove again is reported (FileDone) also when the run
 // then ends on the date error.
-void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, ReleaseMode Mode = ReleaseMode::Move);
+// Dates tells where the dates come from: the files' own (the default), or the
+// photos' records where they have one.
+void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, ReleaseMode Mode = ReleaseMode::Move,
+                  DateSource Dates = DateSource::File);
 
 }  // namespace engine

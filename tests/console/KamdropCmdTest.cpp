@@ -10,6 +10,7 @@
 #include <set>
 
 #include "KamdropCmdProcess.h"
+#include "MediaTestFiles.h"
 #include "KamdropDriver.h"
 #include "SystemText.h"
 #include "TempTree.h"
@@ -394,7 +395,8 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     tree.MakeFile(L"in\\Ω.JPG", 2023, 1, 11, 10);
     tree.MakeFile(L"out\\2023-01-11_Day_02.jpg", 2023, 1, 1);
     const std::string in = forms::WideToUtf8(tree.Path(L"in\\")), out = forms::WideToUtf8(tree.Path(L"out\\"));
-    const std::string header = "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n";
+    const std::string header =
+        "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\",\"date\",\"date from\"\r\n";
     const std::wstring report = tree.Path(L"r.csv");
     // The system's own text for the name taken, as the line gives it in brackets at its end.
     const std::string taken = forms::WideToUtf8(SystemText(ERROR_ALREADY_EXISTS));
@@ -408,8 +410,9 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     EXPECT_EQ(result.ExitStatus, 1u);
     ASSERT_EQ(result.Lines().size(), 3u);
     EXPECT_EQ(tree.Content(L"r.csv"),
-              header + "\"" + in + "a,b.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"moved\",\"\"\r\n" + "\"" + in +
-                  "Ω.JPG\",\"" + out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + taken + "\"\r\n");
+              header + "\"" + in + "a,b.JPG\",\"" + out +
+                  "2023-01-11_Day_01.jpg\",\"moved\",\"\",\"2023-01-11 09:00:00\",\"file\"\r\n" + "\"" + in + "Ω.JPG\",\"" +
+                  out + "2023-01-11_Day_02.jpg\",\"failed\",\"" + taken + "\",\"2023-01-11 10:00:00\",\"file\"\r\n");
     expectReason(result.Lines()[1]);
 
     // A plan; a refused run, whose refusal is the report's one row, with the quote in it doubled.
@@ -417,13 +420,13 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     EXPECT_EQ(result.ExitStatus, 1u);
     ASSERT_EQ(result.Lines().size(), 2u);
     EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in + "Ω.JPG\",\"" + out + "2023-01-11_Day_01.jpg\",\"would fail\",\"" +
-                                          taken + "\"\r\n");
+                                          taken + "\",\"2023-01-11 10:00:00\",\"file\"\r\n");
     expectReason(result.Lines()[0]);
     result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out\\"), L"Say \"hi\"", L"--report", report});
     EXPECT_EQ(result.ExitStatus, 2u);
     EXPECT_EQ(tree.Content(L"r.csv"), header + "\"" + in.substr(0, in.size() - 1) + "\",\"" +
                                           out.substr(0, out.size() - 1) + "\",\"refused\",\"The label holds characters "
-                                          "that no file name can hold: \"\"\"\r\n");
+                                          "that no file name can hold: \"\"\",\"\",\"\"\r\n");
 
     // A run that ends on a date it cannot read still replaces the report, and
     // leaves no temporary file beside it.
@@ -432,7 +435,7 @@ TEST(KamdropCmdTest, ReportHoldsARowPerFileAndIsWrittenWhenTheRunEndsEarly) {
     result = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"Day", L"--report", report});
     CloseHandle(holder);
     EXPECT_EQ(result.ExitStatus, 3u);
-    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"\",\"\",\"error\",\"Invalid argument to date encode.\"\r\n");
+    EXPECT_EQ(tree.Content(L"r.csv"), header + "\"\",\"\",\"error\",\"Invalid argument to date encode.\",\"\",\"\"\r\n");
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(tree.Path(L"r.csv*").c_str(), &entry);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -487,7 +490,7 @@ TEST(KamdropCmdTest, ReportReplacesOnlyAReportAndNeverTakesAPhotosName) {
             EXPECT_NE(result.Errors.find(forms::WideToUtf8(report)), std::string::npos) << result.Errors;
         } else {
             EXPECT_TRUE(tree.Exists(L"out\\2023-01-11_Trip_02.jpg"));
-            EXPECT_TRUE(WholeFile(report).starts_with("\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\"\r\n"));
+            EXPECT_TRUE(WholeFile(report).starts_with("\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\","));
             EXPECT_NE(WholeFile(report).find("2023-01-11_Trip_02.jpg\",\"moved\""), std::string::npos);
         }
     }
@@ -540,6 +543,70 @@ TEST(KamdropCmdTest, DryRunFindsAFullOrReadOnlyOutputAsTheRunDoes) {
         }
         EXPECT_TRUE(card.Exists(L"IMG_0003.JPG")) << "what failed stays on the card";
     }
+}
+
+// --date=photo: a photo is dated by the moment it was taken, as its own record tells it, however
+// its file's date was changed on the way; the record's fraction of a second orders the shots of
+// one second; a file without a record keeps its file date. The dry run shows those names, and the
+// report tells the date used and where it came from.
+TEST(KamdropCmdTest, PhotoDatesNameFilesByTheMomentTheyWereTaken) {
+    TempTree tree;
+    tree.MakeDirectory(L"in");
+    tree.MakeDirectory(L"out");
+    const auto photo = [&](const wchar_t* name, const char* taken, const char* fraction, int hour) {
+        std::vector<media_test::ExifTag> tags{{0x9003, taken}};
+        if (fraction) tags.push_back({0x9291, fraction});
+        const std::vector<std::uint8_t> bytes =
+            media_test::MakeJpeg({media_test::MakeTiff(media::ByteOrder::LittleEndian, tags)});
+        const std::wstring path = tree.Path(std::wstring(L"in\\") + name);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        // Copied on a later day, the files' dates say nothing of the shots.
+        SetLastWriteTime(path, LocalToFileTime(2023, 2, 1, hour, 0, 0));
+    };
+    photo(L"IMG_0001.JPG", "2023:01:11 23:59:59", nullptr, 9);
+    photo(L"IMG_0002.JPG", "2023:01:12 08:00:00", "5", 8);
+    photo(L"IMG_0003.JPG", "2023:01:12 08:00:00", "25", 10);
+    tree.MakeFile(L"in\\NOTES.TXT", 2023, 1, 10);
+    const std::vector<std::wstring> expected = {
+        L"OK   " + tree.Path(L"in\\NOTES.TXT") + L" -> " + tree.Path(L"out\\2023-01-10_T_01.txt"),
+        L"OK   " + tree.Path(L"in\\IMG_0001.JPG") + L" -> " + tree.Path(L"out\\2023-01-11_T_01.jpg"),
+        L"OK   " + tree.Path(L"in\\IMG_0003.JPG") + L" -> " + tree.Path(L"out\\2023-01-12_T_01.jpg"),
+        L"OK   " + tree.Path(L"in\\IMG_0002.JPG") + L" -> " + tree.Path(L"out\\2023-01-12_T_02.jpg"),
+    };
+    const KamdropCmdResult plan =
+        RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"T", L"--date=photo", L"--dry-run"});
+    std::vector<std::wstring> lines = plan.Lines();
+    ASSERT_EQ(lines.size(), 5u) << plan.Output;
+    EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.end() - 1), expected);
+    const KamdropCmdResult run = RunKamdropCmd(
+        {tree.Path(L"in"), tree.Path(L"out"), L"T", L"--date=photo", L"--report", tree.Path(L"r.csv")});
+    EXPECT_EQ(run.ExitStatus, 0u) << run.Errors;
+    lines = run.Lines();
+    ASSERT_EQ(lines.size(), 5u) << run.Output;
+    EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.end() - 1), expected);
+    const std::string report = WholeFile(tree.Path(L"r.csv"));
+    EXPECT_TRUE(report.starts_with(
+        "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\",\"date\",\"date from\"\r\n"));
+    EXPECT_NE(report.find("\"moved\",\"\",\"2023-01-12 08:00:00.250\",\"photo\"\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"moved\",\"\",\"2023-01-10 12:00:00\",\"file\"\r\n"), std::string::npos) << report;
+
+    // By the files' own dates, the default, the same card is named as before.
+    for (const wchar_t* name : {L"2023-01-10_T_01.txt", L"2023-01-11_T_01.jpg", L"2023-01-12_T_01.jpg",
+                                L"2023-01-12_T_02.jpg"})
+        DeleteFileW(tree.Path(std::wstring(L"out\\") + name).c_str());
+    photo(L"IMG_0001.JPG", "2023:01:11 23:59:59", nullptr, 9);
+    photo(L"IMG_0002.JPG", "2023:01:12 08:00:00", "5", 8);
+    photo(L"IMG_0003.JPG", "2023:01:12 08:00:00", "25", 10);
+    tree.MakeFile(L"in\\NOTES.TXT", 2023, 1, 10);
+    const KamdropCmdResult byFile = RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"T", L"--dry-run"});
+    lines = byFile.Lines();
+    ASSERT_EQ(lines.size(), 5u) << byFile.Output;
+    EXPECT_EQ(lines[1], L"OK   " + tree.Path(L"in\\IMG_0002.JPG") + L" -> " + tree.Path(L"out\\2023-02-01_T_01.jpg"));
+    // A wrong value is refused before anything moves.
+    EXPECT_EQ(RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"T", L"--date=exif"}).ExitStatus, 2u);
 }
 
 TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {
