@@ -51,6 +51,12 @@ void TMenuItem::SetEnabled(bool enabled) {
     MenuChanged();
 }
 
+void TMenuItem::SetChecked(bool checked) {
+    if (checked == FChecked) return;
+    FChecked = checked;
+    MenuChanged();
+}
+
 void TMenuItem::Add(TMenuItem* item) {
     if (!item || item == this) return;
     if (item->FParent) item->FParent->Remove(item);
@@ -82,7 +88,7 @@ void TMenuItem::AppendTo(HMENU menu) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         return;
     }
-    UINT flags = MF_STRING | (FEnabled ? MF_ENABLED : MF_GRAYED);
+    UINT flags = MF_STRING | (FEnabled ? MF_ENABLED : MF_GRAYED) | (FChecked ? MF_CHECKED : MF_UNCHECKED);
     if (FItems.empty()) {
         AppendMenuW(menu, flags, FCommand, FCaption.c_str());
         return;
@@ -96,6 +102,7 @@ namespace {
 const TPropInfo kMenuItemProperties[] = {
     StringProperty<TMenuItem, &TMenuItem::Caption, &TMenuItem::SetCaption>(L"Caption"),
     OrdinalProperty<TMenuItem, &TMenuItem::Enabled, &TMenuItem::SetEnabled>(L"Enabled", TypeBoolean),
+    OrdinalProperty<TMenuItem, &TMenuItem::Checked, &TMenuItem::SetChecked>(L"Checked", TypeBoolean),
 };
 }  // namespace
 

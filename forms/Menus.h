@@ -21,6 +21,9 @@ public:
     void SetCaption(const std::wstring& caption);
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool enabled);
+    // A check mark beside the item: an option that is on.
+    bool Checked() const { return FChecked; }
+    void SetChecked(bool checked);
     // Sub-items: the item becomes a submenu when it has any.
     void Add(TMenuItem* item);
     int Count() const { return static_cast<int>(FItems.size()); }
@@ -42,6 +45,7 @@ private:
     TMenu* FMenu = nullptr;  // set on the root item of a menu
     std::wstring FCaption;
     bool FEnabled = true;
+    bool FChecked = false;
     std::vector<TMenuItem*> FItems;
     TMenuItem* FParent = nullptr;
     UINT FCommand = 0;

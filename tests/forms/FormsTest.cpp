@@ -469,6 +469,11 @@ TEST(MenuTest, CommandsOfTheMenuBarAndItsSubmenusRunTheirItems) {
     SendMessageW(form.Handle(), WM_COMMAND, about->Command(), 0);
     EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"about", L"notify"}));
     EXPECT_EQ(GetMenuState(GetSubMenu(menu->Handle(), 1), 0, MF_BYPOSITION) & MF_GRAYED, UINT(MF_GRAYED));
+    // A checked item carries its check mark into the menu the system shows, and loses it again.
+    about->SetChecked(true);
+    EXPECT_EQ(GetMenuState(GetSubMenu(menu->Handle(), 1), 0, MF_BYPOSITION) & MF_CHECKED, UINT(MF_CHECKED));
+    about->SetChecked(false);
+    EXPECT_EQ(GetMenuState(GetSubMenu(menu->Handle(), 1), 0, MF_BYPOSITION) & MF_CHECKED, 0u);
 }
 
 void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
