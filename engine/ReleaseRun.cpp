@@ -110,9 +110,9 @@ private:
     }
 
     Volume& VolumeOf(const std::wstring& directory) {
-        wchar_t mount[MAX_PATH + 1];
-        const std::wstring key =
-            GetVolumePathNameW(directory.c_str(), mount, MAX_PATH + 1) ? PathKey(mount) : PathKey(directory);
+        wchar_t mount[MAX_PATH + 1] = {};
+        if (!GetVolumePathNameW(directory.c_str(), mount, MAX_PATH + 1)) lstrcpynW(mount, directory.c_str(), MAX_PATH + 1);
+        const std::wstring key = PathKey(mount);
         auto [entry, added] = FVolumes.try_emplace(key);
         if (added) {
             ULARGE_INTEGER free{};
