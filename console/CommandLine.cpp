@@ -16,6 +16,23 @@ std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Resul
     auto once = [&](const std::wstring& option) {
         if (!given.insert(option).second) refuse(option + L" is given twice.");
     };
+    // An option with a value, "--name VALUE" or "--name=VALUE". A forgotten value must not turn
+    // the next option into one: "--report --dry-run".
+    auto valued = [&](const std::wstring& option, const wchar_t* what, std::wstring& value, int& i) {
+        once(option);
+        const std::wstring argument = Arguments[i];
+        if (argument == option) {
+            const bool named = i + 1 < Count && (Arguments[i + 1][0] != L'-' || Arguments[i + 1][1] == L'\0');
+            if (!named) {
+                refuse(option + L" needs " + what + L" (" + option + L"=NAME for a name that begins with \"-\").");
+                return;
+            }
+            value = Arguments[++i];
+        } else {
+            value = argument.substr(option.size() + 1);
+        }
+        if (value.empty()) refuse(option + L" needs " + what + L".");
+    };
     bool optionsEnded = false;
     for (int i = 0; i < Count; ++i) {
         const std::wstring argument = Arguments[i];
@@ -42,19 +59,9 @@ std::wstring ParseCommandLine(int Count, wchar_t** Arguments, CommandLine& Resul
             else
                 refuse(L"--date takes photo or file: --date=photo or --date=file.");
         } else if (argument == L"--report" || argument.starts_with(L"--report=")) {
-            once(L"--report");
-            if (argument == L"--report") {
-                // A forgotten name must not turn the next option into one: "--report --dry-run".
-                const bool named = i + 1 < Count && (Arguments[i + 1][0] != L'-' || Arguments[i + 1][1] == L'\0');
-                if (!named) {
-                    refuse(L"--report needs a file name (--report=NAME for a name that begins with \"-\").");
-                    continue;
-                }
-                Result.Report = Arguments[++i];
-            } else {
-                Result.Report = argument.substr(9);
-            }
-            if (Result.Report.empty()) refuse(L"--report needs a file name.");
+            valued(L"--report", L"a file name", Result.Report, i);
+        } else if (argument == L"--backup" || argument.starts_with(L"--backup=")) {
+            valued(L"--backup", L"a folder", Result.Backup, i);
         } else {
             refuse(L"Unknown option: " + argument);
         }
@@ -96,6 +103,7 @@ const wchar_t* UsageText() {
            L"at 01 every day. A file of the new name is never replaced.\n"
            L"\n"
            L"KamdropCmd INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE] [--date=photo]\n"
+           L"           [--backup DIR]\n"
            L"\n"
            L"  INPUT          the card's folder, e.g. E:\\DCIM\\100CANON\n"
            L"  OUTPUT         the folder the photos go to\n"
@@ -104,17 +112,23 @@ const wchar_t* UsageText() {
            L"  --dry-run      shows the new names and what would fail; moves nothing\n"
            L"  --yes          goes on when INPUT and OUTPUT are the same folder\n"
            L"  --report FILE  writes a CSV file (UTF-8): source, target, result, reason,\n"
-           L"                 date, date from; --report=FILE for a name that begins with \"-\"\n"
+           L"                 date, date from (and backup, with --backup); --report=FILE\n"
+           L"                 for a name that begins with \"-\"\n"
            L"  --date=photo   each file's date from its own record (the moment a photo or\n"
            L"                 video was taken), the file date where it has none;\n"
            L"                 --date=file (the default): the last-write date\n"
+           L"  --backup DIR   a second copy of every photo in DIR, under the same new name;\n"
+           L"                 a photo leaves the card only when both copies stand, whole\n"
+           L"                 and verified. DIR must exist, on another disk at best, and\n"
+           L"                 be neither INPUT nor OUTPUT nor lie inside either\n"
            L"  --             ends the options (for a label that begins with \"-\")\n"
            L"  --help, -h, /? shows this text\n"
            L"\n"
            L"Each option at most once. A quoted folder ends without \\: \"D:\\my photos\".\n"
-           L"One line per file: \"OK   file -> new name\" or \"FAIL file -> new name (why)\",\n"
-           L"then a summary. Ctrl+C stops after the file in hand; closing the console\n"
-           L"abandons the copy in hand, which stays on the card.\n"
+           L"One line per file: \"OK   file -> new name\" or \"FAIL file -> new name (why)\"\n"
+           L"(with --backup: \"OK   file -> new name + backup\"), then a summary.\n"
+           L"Ctrl+C stops after the file in hand; closing the console abandons the copy\n"
+           L"in hand, which stays on the card.\n"
            L"\n"
            L"Exit status: 0 all moved (a dry run: nothing would fail), 1 some files failed\n"
            L"(a dry run: would fail, or cannot tell), 2 wrong use or a check refused\n"

@@ -1,6 +1,6 @@
 #pragma once
 // The command line of KamdropCmd: INPUT OUTPUT LABEL [--dry-run] [--yes] [--report FILE]
-// [--date=photo|file].
+// [--date=photo|file] [--backup DIR].
 
 #include <string>
 
@@ -9,6 +9,7 @@ struct CommandLine {
     std::wstring Output;
     std::wstring Label;
     std::wstring Report;  // empty: no report
+    std::wstring Backup;  // empty: no backup
     bool DryRun = false;
     // --date=photo: each photo's date from its own record (capture time).
     bool PhotoDates = false;

@@ -110,23 +110,35 @@ public:
 
     std::wstring OutputDirectory() override { return FOptions.Output; }
     std::wstring Label() override { return FLabel; }
+    std::wstring BackupDirectory() override { return FOptions.Backup; }
     // A large card takes a while to open file by file.
     bool DateRead(int Done, int Count) override {
         FProgress.Show(Done, Count, L"dates read");
         return !gStopRequested;
     }
-    // The report never takes the name of a photo this run files.
+    // The report never takes the name of a photo this run files, nor of its backup; with a
+    // backup, both volumes must have room for what the run copies before the first move.
     bool Sorted(const std::vector<std::wstring>& Files, const std::vector<std::wstring>& Days) override {
         FCount = static_cast<int>(Files.size());
         FProgress.Clear();
+        if (!FOptions.Backup.empty()) {
+            FRefusal = engine::BackupSpaceRefusal(Files, FOptions.Output, FOptions.Backup);
+            if (!FRefusal.empty()) return false;
+        }
         if (!FReport.IsOpen()) return true;
         engine::DayCounter counter;
         for (size_t i = 0; i < Files.size(); ++i) {
-            const std::wstring target =
-                engine::BuildTargetName(FOptions.Output, Days[i], FLabel, counter.Next(Days[i]), Files[i]);
-            if (!target.empty() && engine::SamePath(target, FReport.FileName())) {
-                FRefusal = L"The report file would take the name of a file this run files: " + target;
-                return false;
+            const int number = counter.Next(Days[i]);
+            const std::wstring target = engine::BuildTargetName(FOptions.Output, Days[i], FLabel, number, Files[i]);
+            if (target.empty()) continue;
+            std::wstring backup;
+            if (!FOptions.Backup.empty())
+                backup = engine::BuildTargetName(FOptions.Backup, Days[i], FLabel, number, Files[i]);
+            for (const std::wstring& name : {target, backup}) {
+                if (!name.empty() && engine::SamePath(name, FReport.FileName())) {
+                    FRefusal = L"The report file would take the name of a file this run files: " + name;
+                    return false;
+                }
             }
         }
         return true;
@@ -141,6 +153,7 @@ public:
         std::wstring line = Result.Moved() ? L"OK   " : Result.Unsure() ? L"?    " : L"FAIL ";
         line += Result.Source;
         if (!Result.Target.empty()) line += L" -> " + Result.Target;
+        if (!Result.Backup.empty()) line += L" + " + Result.Backup;
         if (!Result.Moved()) line += L" (" + reason + L")";
         if (FOutput.IsConsole()) FProgress.Clear();
         FOutput.Write(line + L"\n");
@@ -149,7 +162,7 @@ public:
         const wchar_t* result = FOptions.DryRun ? (Result.Moved() ? L"would move" : Result.Unsure() ? L"unsure" : L"would fail")
                                                 : (Result.Moved() ? L"moved" : L"failed");
         FReport.Add(Result.Source, Result.Target, result, reason, DateText(Result.Date.Date),
-                    Result.Date.FromPhoto ? L"photo" : L"file");
+                    Result.Date.FromPhoto ? L"photo" : L"file", Result.Backup);
         return !gStopRequested;
     }
     // A copy that takes long shows how far it has come.
@@ -198,6 +211,7 @@ std::wstring RefusalOf(CommandLine& Options) {
         if (!Options.Yes) return std::wstring(engine::kSameDirectories) + L"\r\nAdd --yes to continue.";
         Options.Output = Options.Input;
     }
+    if (!Options.Backup.empty()) return engine::BackupRefusal(Options.Backup, Options.Input, Options.Output);
     return {};
 }
 
@@ -234,7 +248,9 @@ int Run(int Count, wchar_t** Arguments, ConsoleStream& Output, ConsoleStream& Er
     // folder are one folder, and the report names every file in full.
     options.Input = Resolved(options.Input);
     options.Output = Resolved(options.Output);
+    if (!options.Backup.empty()) options.Backup = Resolved(options.Backup);
     ReleaseReport report;
+    if (!options.Backup.empty()) report.AddBackupColumn();
     std::wstring reportRefusal;
     if (!options.Report.empty()) {
         options.Report = Resolved(options.Report);

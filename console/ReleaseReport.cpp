@@ -10,6 +10,7 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 // A report of an older version has the first four columns alone; it is a report all the same.
 constexpr char kHeader[] = "\"source\",\"target\",\"result\",\"reason\"";
 constexpr char kLaterColumns[] = ",\"date\",\"date from\"";
+constexpr char kBackupField[] = ",\"backup\"";
 
 // Every field quoted, quotes doubled: names may hold commas and quotes.
 std::string Field(const std::wstring& text) {
@@ -70,9 +71,15 @@ std::wstring ReleaseReport::Open(const std::wstring& FileName) {
 }
 
 void ReleaseReport::Add(const std::wstring& Source, const std::wstring& Target, const std::wstring& Result,
-                        const std::wstring& Reason, const std::wstring& Date, const std::wstring& DateFrom) {
+                        const std::wstring& Reason, const std::wstring& Date, const std::wstring& DateFrom,
+                        const std::wstring& Backup) {
     std::string row = Field(Source) + "," + Field(Target) + "," + Field(Result) + "," + Field(Reason) + "," +
-                      Field(Date) + "," + Field(DateFrom) + "\r\n";
+                      Field(Date) + "," + Field(DateFrom);
+    if (FBackupColumn) {
+        row += ',';
+        row += Field(Backup);
+    }
+    row += "\r\n";
     std::lock_guard<std::mutex> lock(FLock);
     FRows += row;
 }
@@ -80,7 +87,12 @@ void ReleaseReport::Add(const std::wstring& Source, const std::wstring& Target, 
 std::wstring ReleaseReport::Write() {
     std::lock_guard<std::mutex> lock(FLock);
     if (!FOpen) return forms::SystemMessage(ERROR_INVALID_HANDLE);
-    const std::string content = std::string(kByteOrderMark) + kHeader + kLaterColumns + "\r\n" + FRows;
+    std::string content = kByteOrderMark;
+    content += kHeader;
+    content += kLaterColumns;
+    if (FBackupColumn) content += kBackupField;
+    content += "\r\n";
+    content += FRows;
     forms::FileHandle file(CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The CSV report of a run: one row per file with source, target, result, reason,
-// and the date used with where it came from.
+// the date used with where it came from, and with a backup the backup's full name.
 
 #include <windows.h>
 
@@ -22,12 +22,16 @@ public:
     // Empty on success, otherwise why not (a sentence naming the file).
     std::wstring Open(const std::wstring& FileName);
     bool IsOpen() const { return FOpen; }
+    // A last column, "backup", after the date's (a report without it, or with
+    // the first four columns alone, is still recognised as one).
+    void AddBackupColumn() { FBackupColumn = true; }
     const std::wstring& FileName() const { return FFileName; }
 
     // Date is the date the file was sorted and named by, DateFrom where it came
     // from ("photo" or "file"); both empty on a row that is no file's.
     void Add(const std::wstring& Source, const std::wstring& Target, const std::wstring& Result,
-             const std::wstring& Reason, const std::wstring& Date = {}, const std::wstring& DateFrom = {});
+             const std::wstring& Reason, const std::wstring& Date = {}, const std::wstring& DateFrom = {},
+             const std::wstring& Backup = {});
     // Writes the report as UTF-8 (with a byte-order mark, so spreadsheet
     // programs read it as UTF-8) to its temporary file and renames that,
     // replacing an older report: the file never holds half a report. May be
@@ -44,4 +48,5 @@ private:
     std::wstring FTemporary;
     std::string FRows;
     bool FOpen = false;
+    bool FBackupColumn = false;
 };

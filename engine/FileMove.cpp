@@ -1,7 +1,9 @@
 #include "engine/FileMove.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
+#include <memory>
 
 #include "engine/Crc32c.h"
 #include "runtime/Handles.h"
@@ -11,6 +13,9 @@ namespace engine {
 
 CopyBlockHook BeforeCopyBlockWritten = nullptr;
 MoveStepHook AfterCopyFiled = nullptr;
+CopyBlockHook BeforeBackupBlockWritten = nullptr;
+MoveStepHook AfterBackupFiled = nullptr;
+CardReadHook BeforeCardRead = nullptr;
 
 namespace {
 
@@ -102,6 +107,7 @@ std::wstring VolumeKey(const std::wstring& directory) {
 }  // namespace
 
 DWORD TargetDisk::SpaceRefusal(const std::wstring&, uint64_t) { return ERROR_SUCCESS; }
+void TargetDisk::SpaceReturned(const std::wstring&, uint64_t) {}
 
 FileMover::FileMover(CopyWatch Watch) : FWatch(std::move(Watch)) {}
 
@@ -123,22 +129,82 @@ FileMover::Way FileMover::WayOf(const std::wstring& Source, const std::wstring& 
 }
 
 DWORD FileMover::Check(const std::wstring& Source, const std::wstring& Target, TargetDisk& Disk) {
+    bool backupSide = false;
+    return Check(Source, Target, std::wstring(), Disk, backupSide);
+}
+
+DWORD FileMover::Check(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup,
+                       TargetDisk& Disk, bool& BackupSide) {
+    BackupSide = false;
     if (DWORD refusal = TargetNameRefusal(Target)) return refusal;
+    const bool backup = !Backup.empty();
+    auto backupRefusal = [&](DWORD refusal) {
+        BackupSide = true;
+        return refusal;
+    };
+    if (backup)
+        if (DWORD refusal = TargetNameRefusal(Backup)) return backupRefusal(refusal);
     const Way way = WayOf(Source, Target);
-    if (way == Way::InPlace) return ERROR_SUCCESS;
-    if (DWORD refusal = Disk.TargetRefusal(Target)) return refusal;
-    if (way == Way::Copy) {
-        SourceFile source;
-        if (DWORD refusal = OpenSource(Source, source)) return refusal;
-        return Disk.SpaceRefusal(Target, static_cast<uint64_t>(source.Size.QuadPart));
+    if (way == Way::InPlace && !backup) return ERROR_SUCCESS;
+    if (way != Way::InPlace)
+        if (DWORD refusal = Disk.TargetRefusal(Target)) return refusal;
+    DWORD backupTaken = ERROR_SUCCESS;
+    if (backup) {
+        backupTaken = Disk.TargetRefusal(Backup);
+        if (backupTaken && backupTaken != ERROR_ALREADY_EXISTS) return backupRefusal(backupTaken);
     }
+    if (way == Way::Rename && !backup) return ERROR_SUCCESS;
+    SourceFile source;
+    if (DWORD refusal = OpenSource(Source, source)) {
+        // Only a photo that leaves its volume must be deletable; renamed, a protected one moves too.
+        if (way == Way::Copy || refusal != ERROR_FILE_READ_ONLY) return refusal;
+    }
+    const uint64_t size = static_cast<uint64_t>(source.Size.QuadPart);
+    if (way == Way::Copy)
+        if (DWORD refusal = Disk.SpaceRefusal(Target, size)) return refusal;
+    if (!backup) return ERROR_SUCCESS;
+    auto backupFailed = [&](DWORD refusal) {
+        if (way == Way::Copy) Disk.SpaceReturned(Target, size);
+        return backupRefusal(refusal);
+    };
+    if (backupTaken) {
+        // The name taken counts as the backup only when it holds the very bytes of the photo.
+        uint32_t checksum = 0;
+        uint64_t read = 0;
+        if (DWORD error = ChecksumOfFile(source.Data(), checksum, read, {})) return error;
+        if (read != size) return ERROR_FILE_INVALID;
+        forms::FileHandle existing;
+        if (DWORD refusal = HoldIfSameBytes(Backup, checksum, size, existing)) return backupFailed(refusal);
+        return ERROR_SUCCESS;
+    }
+    if (DWORD refusal = Disk.SpaceRefusal(Backup, size)) return backupFailed(refusal);
     return ERROR_SUCCESS;
 }
 
 DWORD FileMover::Move(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover) {
+    bool backupSide = false;
+    return Move(Source, Target, std::wstring(), backupSide, Leftover);
+}
+
+DWORD FileMover::Move(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup,
+                      bool& BackupSide, std::wstring* Leftover) {
+    BackupSide = false;
     if (Leftover) Leftover->clear();
     if (DWORD refusal = TargetNameRefusal(Target)) return refusal;
-    switch (WayOf(Source, Target)) {
+    if (!Backup.empty()) {
+        if (DWORD refusal = TargetNameRefusal(Backup)) {
+            BackupSide = true;
+            return refusal;
+        }
+    }
+    Way way = WayOf(Source, Target);
+    if (!Backup.empty()) {
+        DWORD error = CopyVerifiedThenDelete(Source, Target, Backup, way, BackupSide, Leftover);
+        if (error != ERROR_NOT_SAME_DEVICE || way != Way::Rename || BackupSide) return error;
+        // Not one volume after all: the photo is copied to both.
+        return CopyVerifiedThenDelete(Source, Target, Backup, Way::Copy, BackupSide, Leftover);
+    }
+    switch (way) {
         case Way::InPlace:
             // Already under its new name, or in another letter case: a rename changes the case alone.
             if (Source == Target || MoveFileExW(Source.c_str(), Target.c_str(), 0)) return ERROR_SUCCESS;
@@ -154,60 +220,144 @@ DWORD FileMover::Move(const std::wstring& Source, const std::wstring& Target, st
         case Way::Copy:
             break;
     }
-    return CopyVerifiedThenDelete(Source, Target, Leftover);
+    return CopyVerifiedThenDelete(Source, Target, Backup, Way::Copy, BackupSide, Leftover);
 }
 
-// Copies Size bytes of Source to Copy, returning the checksum of what was read.
-DWORD FileMover::CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy& Copy, uint32_t& Checksum) {
+// Copies Size bytes of Source to Copy and Backup (either may be absent), returning the checksum
+// of what was read: the photo is read once, whatever number of copies it has.
+DWORD FileMover::CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy* Copy, VerifiedCopy* Backup,
+                           uint32_t& Checksum, bool& BackupSide) {
     CopyBlock block;
     if (!block) return ERROR_NOT_ENOUGH_MEMORY;
+    // The backup's own block, only where a test spoils what reaches the backup alone.
+    std::unique_ptr<CopyBlock> backupBlock;
+    if (Backup && BeforeBackupBlockWritten) {
+        backupBlock = std::make_unique<CopyBlock>();
+        if (!*backupBlock) return ERROR_NOT_ENOUGH_MEMORY;
+    }
     Checksum = 0;
     uint64_t done = 0;
     for (;;) {
         if (FWatch && FWatch(CopyProgress{done, Size, false})) return ERROR_CANCELLED;
         DWORD read = 0;
+        if (BeforeCardRead)
+            if (DWORD error = BeforeCardRead(done)) return error;
         if (!ReadFile(Source, block.Data(), kCopyBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
         if (read == 0) break;
         Checksum = Crc32c(Checksum, block.Data(), read);
         done += read;
-        if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.Data(), read);
-        if (DWORD error = Copy.Write(block.Data(), read)) return error;
+        if (Backup) {
+            const char* data = block.Data();
+            if (backupBlock) {
+                std::memcpy(backupBlock->Data(), block.Data(), read);
+                BeforeBackupBlockWritten(backupBlock->Data(), read);
+                data = backupBlock->Data();
+            }
+            if (DWORD error = Backup->Write(data, read)) {
+                BackupSide = true;
+                return error;
+            }
+        }
+        if (Copy) {
+            if (BeforeCopyBlockWritten) BeforeCopyBlockWritten(block.Data(), read);
+            if (DWORD error = Copy->Write(block.Data(), read)) return error;
+        }
     }
     // Fewer or more bytes than the photo had when it was opened: it changed on the way.
     return done == Size ? ERROR_SUCCESS : ERROR_FILE_INVALID;
 }
 
-// The copy across volumes. On any failure the photo stays where it was and the file this move
-// made goes again; one that cannot be removed is named in Leftover, never left unsaid.
+// The copy across volumes, and with a backup every move: How says what becomes of the photo on
+// its own volume (a copy under Target, a rename to it, or nothing but the backup). On any failure
+// the photo stays where it was and the files this move made go again; one that cannot be removed
+// is named in Leftover, never left unsaid.
 DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target,
+                                        const std::wstring& Backup, Way How, bool& BackupSide,
                                         std::wstring* Leftover) {
-    // Refused before anything is copied, as a rename refuses it, and as a plan does.
-    PresentDisk disk;
-    if (DWORD refusal = disk.TargetRefusal(Target)) return refusal;
-    SourceFile source;
-    if (DWORD refusal = OpenSource(Source, source)) return refusal;
-
-    VerifiedCopy copy;
-    if (DWORD error = copy.Create(DirectoryOf(Target))) return error;
-    // The photo stays where it was, once: the file this move made goes again, or is reported.
-    auto failed = [&](DWORD error) {
-        const std::wstring path = copy.Path();
-        if (!copy.Remove() && Leftover) *Leftover = path;
+    const bool backup = !Backup.empty();
+    auto backupFailure = [&](DWORD error) {
+        BackupSide = true;
         return error;
     };
+    // Refused before anything is copied, as a rename refuses it, and as a plan does.
+    PresentDisk disk;
+    if (How != Way::InPlace)
+        if (DWORD refusal = disk.TargetRefusal(Target)) return refusal;
+    // A file under the backup's name may be the photo's backup from a run that ended between the
+    // two renames: it is compared once the photo has been read.
+    bool backupTaken = false;
+    if (backup) {
+        const DWORD refusal = disk.TargetRefusal(Backup);
+        if (refusal && refusal != ERROR_ALREADY_EXISTS) return backupFailure(refusal);
+        backupTaken = refusal == ERROR_ALREADY_EXISTS;
+    }
+    SourceFile source;
+    if (DWORD refusal = OpenSource(Source, source)) {
+        // Only a photo that leaves its volume must be deletable; renamed, a protected one moves too.
+        if (How == Way::Copy || refusal != ERROR_FILE_READ_ONLY) return refusal;
+    }
+
+    VerifiedCopy copy, backupCopy;
+    const bool copies = How == Way::Copy;
+    const bool backupCopies = backup && !backupTaken;
+    if (copies)
+        if (DWORD error = copy.Create(DirectoryOf(Target))) return error;
+    if (backupCopies)
+        if (DWORD error = backupCopy.Create(DirectoryOf(Backup))) return backupFailure(error);
+    // The photo stays where it was, once: the files this move made go again, or are reported.
+    auto failed = [&](DWORD error) {
+        for (VerifiedCopy* made : {&backupCopy, &copy}) {
+            const std::wstring path = made->Path();
+            if (!made->Remove() && Leftover) *Leftover += (Leftover->empty() ? L"" : L", ") + path;
+        }
+        return error;
+    };
+    auto backupFailed = [&](DWORD error) { return failed(backupFailure(error)); };
     const uint64_t size = static_cast<uint64_t>(source.Size.QuadPart);
     uint32_t checksum = 0;
-    if (DWORD error = CopyBytes(source.Data(), size, copy, checksum)) return failed(error);
-    if (DWORD error = copy.Finish(source.Basic)) return failed(error);
-    if (DWORD error = copy.Verify(checksum, size, FWatch)) return failed(error);
-    if (DWORD error = copy.File(Target)) return failed(error);
-    if (AfterCopyFiled) AfterCopyFiled();
+    if (DWORD error = CopyBytes(source.Data(), size, copies ? &copy : nullptr, backupCopies ? &backupCopy : nullptr,
+                                checksum, BackupSide))
+        return failed(error);
+    if (copies)
+        if (DWORD error = copy.Finish(source.Basic)) return failed(error);
+    if (backupCopies)
+        if (DWORD error = backupCopy.Finish(source.Basic)) return backupFailed(error);
+    if (copies)
+        if (DWORD error = copy.Verify(checksum, size, FWatch)) return failed(error);
+    forms::FileHandle existingBackup;
+    if (backupCopies) {
+        if (DWORD error = backupCopy.Verify(checksum, size, FWatch)) return backupFailed(error);
+    } else if (backupTaken) {
+        // Held until the photo has gone: it is the photo's second copy.
+        if (DWORD error = HoldIfSameBytes(Backup, checksum, size, existingBackup)) return backupFailed(error);
+    }
+    // The backup first: a run that ends between the two leaves the photo on its card and its
+    // backup whole, which the next run takes as the backup, so that nothing is asked of the user.
+    if (backupCopies)
+        if (DWORD error = backupCopy.File(Backup)) return backupFailed(error);
+    if (backup && AfterBackupFiled) AfterBackupFiled();
 
+    if (How == Way::Copy) {
+        if (DWORD error = copy.File(Target)) return failed(error);
+        if (AfterCopyFiled) AfterCopyFiled();
+        if (SourceChanged(source)) return failed(ERROR_FILE_INVALID);
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        if (!SetFileInformationByHandle(source.Handle.Get(), FileDispositionInfo, &disposition, sizeof(disposition)))
+            return failed(LastErrorOr(ERROR_ACCESS_DENIED));
+        // Deleted as its handle closes: the very file that was copied, whatever took its name.
+        return ERROR_SUCCESS;
+    }
+    if (How == Way::InPlace && Source == Target) return ERROR_SUCCESS;
+    // On one volume the photo is renamed through its handle: the very file that was read.
     if (SourceChanged(source)) return failed(ERROR_FILE_INVALID);
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!SetFileInformationByHandle(source.Handle.Get(), FileDispositionInfo, &disposition, sizeof(disposition)))
-        return failed(LastErrorOr(ERROR_ACCESS_DENIED));
-    // Deleted as its handle closes: the very file that was copied, whatever took its name.
+    DWORD error = RenameOpenFile(source.Handle.Get(), Target);
+    if (error == ERROR_NOT_SUPPORTED) {
+        source.Handle.Reset();
+        source.Target.Reset();
+        error = MoveFileExW(Source.c_str(), Target.c_str(), 0) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+    }
+    if (error) return failed(error);
+    FlushDirectoryOf(Target);
     return ERROR_SUCCESS;
 }
 

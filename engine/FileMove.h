@@ -20,6 +20,9 @@ public:
     // Whether Size more bytes can be copied to Target's volume: ERROR_DISK_FULL
     // when not. The disk itself says so only when the copy is made.
     virtual DWORD SpaceRefusal(const std::wstring& Target, uint64_t Size);
+    // Size bytes counted for Target's volume by SpaceRefusal are not copied after
+    // all: the move's other copy was refused.
+    virtual void SpaceReturned(const std::wstring& Target, uint64_t Size);
 
 protected:
     ~TargetDisk() = default;
@@ -39,6 +42,13 @@ public:
     // held, not deletable) or that the disk has no room for. ERROR_SUCCESS when nothing stands in the way, also
     // for a file that already has its new name (in another letter case at most).
     DWORD Check(const std::wstring& Source, const std::wstring& Target, TargetDisk& Disk);
+    // The same with a second copy under Backup (a full path; empty: none), which
+    // must be whole and verified before the photo may leave its card. BackupSide
+    // tells whether a refusal is the backup's. A file under Backup's name that is
+    // byte for byte the photo (an earlier run ended between its two renames)
+    // counts as the photo's backup.
+    DWORD Check(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup, TargetDisk& Disk,
+                bool& BackupSide);
 
     // Moves Source to Target, never over an existing file, after the same checks.
     // On one volume this is a rename. Across volumes the file is copied to a
@@ -54,13 +64,25 @@ public:
     // was, and no file of this move is left, unless Leftover then names one that
     // could not be removed again (the copy under Target, or its temporary file).
     DWORD Move(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover = nullptr);
+    // Moves Source to Target with a second copy under Backup (empty: none, the
+    // move above). The photo is read once; its bytes go to a temporary file
+    // beside each name, each verified on its own; the backup is filed first,
+    // then the copy under Target (or, on one volume, the photo is renamed), and
+    // only then does the photo leave its card. On any failure neither copy of
+    // this move is left (or Leftover names what could not be removed) and
+    // BackupSide tells whether the failure was the backup's. A file already under
+    // Backup's name that is byte for byte the photo counts as its backup and stays.
+    DWORD Move(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup, bool& BackupSide,
+               std::wstring* Leftover = nullptr);
 
 private:
     enum class Way { InPlace, Rename, Copy };
     Way WayOf(const std::wstring& Source, const std::wstring& Target);
     const std::wstring& VolumeOf(const std::wstring& Directory, int Slot);
-    DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target, std::wstring* Leftover);
-    DWORD CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy& Copy, uint32_t& Checksum);
+    DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup,
+                                 Way How, bool& BackupSide, std::wstring* Leftover);
+    DWORD CopyBytes(HANDLE Source, uint64_t Size, VerifiedCopy* Copy, VerifiedCopy* Backup, uint32_t& Checksum,
+                    bool& BackupSide);
 
     CopyWatch FWatch;
 
@@ -95,5 +117,15 @@ extern CopyBlockHook BeforeCopyBlockWritten;
 // is deleted from its card, so a test can change the disk there.
 using MoveStepHook = void (*)();
 extern MoveStepHook AfterCopyFiled;
+// For tests: as BeforeCopyBlockWritten, for the backup's copy alone (the block
+// handed over is the backup's own, so the output's copy stays as read).
+extern CopyBlockHook BeforeBackupBlockWritten;
+// For tests: called once the backup stands under its new name, before the copy
+// under the output's name is filed (or the photo renamed to it).
+extern MoveStepHook AfterBackupFiled;
+// For tests: asked before every read of the card while a photo is copied; an
+// error code other than ERROR_SUCCESS is taken as that read's failure.
+using CardReadHook = DWORD (*)(uint64_t Done);
+extern CardReadHook BeforeCardRead;
 
 }  // namespace engine

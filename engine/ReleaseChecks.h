@@ -3,6 +3,7 @@
 // command line: the window shows them in its dialogs, the command line prints them.
 
 #include <string>
+#include <vector>
 
 namespace engine {
 
@@ -16,6 +17,7 @@ extern const wchar_t kLabelMissing[];
 // The first line of the question (the window) or the refusal (the command line)
 // when the input and the output directory are one.
 extern const wchar_t kSameDirectories[];
+extern const wchar_t kInvalidBackupDirectory[];
 
 // The window's checks, in its order: the input directory, the output directory,
 // the label. The text of the first that fails, or empty when all pass.
@@ -31,5 +33,17 @@ std::wstring UnnameableLabelRefusal(const std::wstring& Characters);
 // Whether two paths name one directory: the same file on the same volume, or,
 // where the system cannot tell, the same full path without regard to case.
 bool SameDirectory(const std::wstring& Path1, const std::wstring& Path2);
+
+// The checks of a backup directory (Backup non-empty): it exists, and it is
+// neither the input nor the output directory nor inside either, as the file
+// system tells folders apart (not by their text). Empty when it passes.
+std::wstring BackupRefusal(const std::wstring& Backup, const std::wstring& Input, const std::wstring& Output);
+
+// Whether the output's and the backup's volumes have room for what a run with a
+// backup copies: every file to the backup, and to the output the files that do
+// not stay on their own volume. Empty when they have, or when the free space
+// cannot be told (each copy still finds out for itself).
+std::wstring BackupSpaceRefusal(const std::vector<std::wstring>& Files, const std::wstring& Output,
+                                const std::wstring& Backup);
 
 }  // namespace engine

@@ -16,6 +16,7 @@ bool ReleaseObserver::DateRead(int, int) { return true; }
 bool ReleaseObserver::Sorted(const std::vector<std::wstring>&, const std::vector<std::wstring>&) { return true; }
 void ReleaseObserver::FileStarting(int, const std::wstring&) {}
 bool ReleaseObserver::CopyAbandoned(const CopyProgress&) { return false; }
+std::wstring ReleaseObserver::BackupDirectory() { return {}; }
 
 std::wstring FailureReason(const FileResult& Result) {
     std::wstring reason;
@@ -36,6 +37,7 @@ std::wstring FailureReason(const FileResult& Result) {
         default:
             reason = forms::SystemMessage(Result.Error);
     }
+    if (Result.BackupFailed) reason = L"backup: " + reason;
     if (!Result.Leftover.empty()) reason += L" A copy could not be removed again: " + Result.Leftover;
     return reason;
 }
@@ -62,11 +64,10 @@ class PlannedDisk : public TargetDisk {
 public:
     DWORD TargetRefusal(const std::wstring& Target) override {
         const std::wstring directory = Target.substr(0, Target.find_last_of(L'\\') + 1);
-        if (directory != FCheckedDirectory) {
-            FCheckedDirectory = directory;
-            FDirectoryRefusal = DirectoryRefusal(directory);
-        }
-        if (FDirectoryRefusal) return FDirectoryRefusal;
+        // Tried once per directory: the output's and the backup's take turns.
+        auto [checked, added] = FDirectoryRefusals.try_emplace(directory, ERROR_SUCCESS);
+        if (added) checked->second = DirectoryRefusal(directory);
+        if (checked->second) return checked->second;
         const std::wstring target = PathKey(Target);
         if (FArrived.count(target) || (!FLeft.count(target) && GetFileAttributesW(Target.c_str()) != INVALID_FILE_ATTRIBUTES))
             return ERROR_ALREADY_EXISTS;
@@ -82,6 +83,16 @@ public:
         if (needed > volume.Free) return ERROR_DISK_FULL;
         volume.Free -= needed;
         return ERROR_SUCCESS;
+    }
+    void SpaceReturned(const std::wstring& Target, uint64_t Size) override {
+        Volume& volume = VolumeOf(Target.substr(0, Target.find_last_of(L'\\') + 1));
+        if (volume.Known) volume.Free += (Size + volume.Cluster - 1) / volume.Cluster * volume.Cluster;
+    }
+    // A backup planned under Target: its name is taken from then on.
+    void Arrived(const std::wstring& Target) {
+        const std::wstring target = PathKey(Target);
+        FArrived.insert(target);
+        FLeft.erase(target);
     }
     void Moved(const std::wstring& Source, const std::wstring& Target) {
         const std::wstring source = PathKey(Source), target = PathKey(Target);
@@ -129,8 +140,7 @@ private:
     std::unordered_set<std::wstring> FArrived;
     std::unordered_set<std::wstring> FLeft;
     std::unordered_map<std::wstring, Volume> FVolumes;
-    std::wstring FCheckedDirectory;
-    DWORD FDirectoryRefusal = ERROR_SUCCESS;
+    std::unordered_map<std::wstring, DWORD> FDirectoryRefusals;
 };
 
 }  // namespace
@@ -177,16 +187,24 @@ void ReleaseFiles(std::vector<std::wstring>& Files, ReleaseObserver& Observer, R
         // An empty text is no folder: read as a path it would be the root of the current drive.
         const std::wstring output = Observer.OutputDirectory();
         if (!output.empty()) result.Target = BuildTargetName(output, days[i], Observer.Label(), number, source);
+        if (!result.Target.empty()) {
+            std::wstring backup = Observer.BackupDirectory();
+            if (!backup.empty() && backup.back() != L'\\') backup += L'\\';
+            if (backup.size() > 1) result.Backup = backup + result.Target.substr(result.Target.find_last_of(L'\\') + 1);
+        }
         // A plan asks the very question a move asks first, of the disk as the moves before would leave it.
         if (output.empty()) {
             result.Error = kErrorNoOutputDirectory;
         } else if (result.Target.empty()) {
             result.Error = ERROR_INVALID_NAME;
         } else if (Mode == ReleaseMode::Plan) {
-            result.Error = mover.Check(source, result.Target, plan);
-            if (result.Moved()) plan.Moved(source, result.Target);
+            result.Error = mover.Check(source, result.Target, result.Backup, plan, result.BackupFailed);
+            if (result.Moved()) {
+                plan.Moved(source, result.Target);
+                if (!result.Backup.empty()) plan.Arrived(result.Backup);
+            }
         } else {
-            result.Error = mover.Move(source, result.Target, &result.Leftover);
+            result.Error = mover.Move(source, result.Target, result.Backup, result.BackupFailed, &result.Leftover);
         }
         // A file that went or is held since the sort cannot move, and its date
         // cannot be read now either: that ends the run here, as it would have

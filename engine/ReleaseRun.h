@@ -25,6 +25,9 @@ struct FileResult {
     std::wstring Source;
     // Empty when the label makes no single file name inside the output directory.
     std::wstring Target;
+    // The name of the second copy in the backup directory, the same file name as
+    // Target's; empty when there is no backup (or no Target).
+    std::wstring Backup;
     // ERROR_SUCCESS when the file moved (in a plan: would move), otherwise the
     // system's error code of why it did not.
     DWORD Error = ERROR_SUCCESS;
@@ -33,13 +36,16 @@ struct FileResult {
     std::wstring Leftover;
     // The date the file was sorted and named by, and where it came from.
     ReleaseDate Date;
+    // The failure is the backup's: Error is what its directory or volume said.
+    bool BackupFailed = false;
     bool Moved() const { return Error == ERROR_SUCCESS; }
     // A plan's answer when it cannot tell: neither "would move" nor "would fail".
     bool Unsure() const { return Error == kErrorFreeSpaceUnknown; }
 };
 
 // Why a file did not move, in words: the system's message for its error (the
-// engine's own for the errors it decides itself), and a copy left behind.
+// engine's own for the errors it decides itself), after "backup: " when the
+// backup failed, and a copy left behind.
 std::wstring FailureReason(const FileResult& Result);
 
 // How much of the copy in hand is done, for a copy that takes long: "1.2 of
@@ -52,6 +58,9 @@ public:
     // Asked anew for every file: an edit during the run renames the files after it.
     virtual std::wstring OutputDirectory() = 0;
     virtual std::wstring Label() = 0;
+    // Where each file's second copy goes, asked anew for every file: empty for
+    // none (the default), when a file moves as it always has.
+    virtual std::wstring BackupDirectory();
     // Another file's date has been read; Done of Count. False stops the run
     // before any file moves.
     virtual bool DateRead(int Done, int Count);
@@ -78,6 +87,8 @@ enum class ReleaseMode { Move, Plan };
 // move stays where it is and the run goes on, but the run fails with the date
 // error ("Invalid argument to date encode") when a date cannot be read, at the
 // sort or when a failed move finds its file gone or held since.
+// With a backup directory, a file leaves its card only once its copy there
+// stands too, whole and verified (FileMover::Move).
 // A plan moves nothing: it tells of every file what the moves would do on a
 // disk that does not change meanwhile, failures included: it tries whether
 // each output folder takes a new file, and counts the bytes to copy against

@@ -118,36 +118,85 @@ DWORD VerifiedCopy::Verify(uint32_t Checksum, uint64_t Size, const CopyWatch& Wa
     if (!reader && GetLastError() == ERROR_INVALID_PARAMETER)
         reader.Reset(ReOpenFile(FFile.Get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN));
     if (!reader) return LastErrorOr(ERROR_OPEN_FAILED);
-    CopyBlock block;
-    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
     uint32_t checksum = 0;
     uint64_t size = 0;
-    for (;;) {
-        if (Watch && Watch(CopyProgress{size, Size, true})) return ERROR_CANCELLED;
-        DWORD read = 0;
-        if (!ReadFile(reader.Get(), block.Data(), kCopyBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
-        checksum = Crc32c(checksum, block.Data(), read);
-        size += read;
-        // A short block is the end: past the cache, reads must start on a sector boundary.
-        if (read < kCopyBlockSize) break;
-    }
+    if (DWORD error = ChecksumOfFile(reader.Get(), checksum, size, [&](const CopyProgress& progress) {
+            return Watch && Watch(CopyProgress{progress.Done, Size, true});
+        }))
+        return error;
     return checksum == Checksum && size == Size ? ERROR_SUCCESS : ERROR_CRC;
 }
 
-DWORD VerifiedCopy::File(const std::wstring& Target) {
+DWORD ChecksumOfFile(HANDLE File, uint32_t& Checksum, uint64_t& Size, const CopyWatch& Watch) {
+    CopyBlock block;
+    if (!block) return ERROR_NOT_ENOUGH_MEMORY;
+    Checksum = 0;
+    Size = 0;
+    for (;;) {
+        if (Watch && Watch(CopyProgress{Size, 0, true})) return ERROR_CANCELLED;
+        DWORD read = 0;
+        if (!ReadFile(File, block.Data(), kCopyBlockSize, &read, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        Checksum = Crc32c(Checksum, block.Data(), read);
+        Size += read;
+        // A short block is the end: past the cache, reads must start on a sector boundary.
+        if (read < kCopyBlockSize) break;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD HoldIfSameBytes(const std::wstring& Path, uint32_t Checksum, uint64_t Size, forms::FileHandle& Held) {
+    Held.Reset(CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!Held) {
+        const DWORD error = LastErrorOr(ERROR_ALREADY_EXISTS);
+        // A folder under the name, or one that went meanwhile: the name is still not the photo's.
+        return error == ERROR_ACCESS_DENIED || error == ERROR_FILE_NOT_FOUND ? ERROR_ALREADY_EXISTS : error;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(Held.Get(), &information) ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        ((static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow) != Size) {
+        Held.Reset();
+        return ERROR_ALREADY_EXISTS;
+    }
+    uint32_t checksum = 0;
+    uint64_t size = 0;
+    if (DWORD error = ChecksumOfFile(Held.Get(), checksum, size, {})) {
+        Held.Reset();
+        return error;
+    }
+    if (checksum == Checksum && size == Size) return ERROR_SUCCESS;
+    Held.Reset();
+    return ERROR_ALREADY_EXISTS;
+}
+
+DWORD RenameOpenFile(HANDLE File, const std::wstring& Target) {
     const std::wstring systemPath = SystemPathOf(Target);
+    if (systemPath.empty()) return ERROR_INVALID_NAME;
     std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + (systemPath.size() + 1) * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = FALSE;  // never over a file that took the name meanwhile
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(systemPath.size() * sizeof(wchar_t));
     std::memcpy(rename->FileName, systemPath.c_str(), (systemPath.size() + 1) * sizeof(wchar_t));
-    if (systemPath.empty() || !SetFileInformationByHandle(FFile.Get(), FileRenameInfo, rename,
-                                                          static_cast<DWORD>(buffer.size()))) {
-        const DWORD error = LastErrorOr(ERROR_INVALID_NAME);
-        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION &&
-            error != ERROR_CALL_NOT_IMPLEMENTED)
-            return error;
+    if (SetFileInformationByHandle(File, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+        return ERROR_SUCCESS;
+    const DWORD error = LastErrorOr(ERROR_INVALID_NAME);
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED
+               ? ERROR_NOT_SUPPORTED
+               : error;
+}
+
+void FlushDirectoryOf(const std::wstring& Path) {
+    forms::FileHandle folder(CreateFileW(DirectoryOf(Path).c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (folder) FlushFileBuffers(folder.Get());
+}
+
+DWORD VerifiedCopy::File(const std::wstring& Target) {
+    if (const DWORD error = RenameOpenFile(FFile.Get(), Target)) {
+        if (error != ERROR_NOT_SUPPORTED) return error;
         // A file system that renames no open file: by name, as a move does, once the handle is closed.
         FFile.Reset();
         if (!MoveFileExW(FPath.c_str(), Target.c_str(), MOVEFILE_WRITE_THROUGH)) return LastErrorOr(ERROR_ALREADY_EXISTS);
@@ -157,10 +206,7 @@ DWORD VerifiedCopy::File(const std::wstring& Target) {
     // The new name lasts before the photo goes from its card: a power cut in between would leave
     // the photo only under its temporary name. Where the system does not flush a folder, the
     // rename's own write-through is what there is.
-    forms::FileHandle folder(CreateFileW(DirectoryOf(Target).c_str(), GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (folder) FlushFileBuffers(folder.Get());
+    FlushDirectoryOf(Target);
     return ERROR_SUCCESS;
 }
 

@@ -86,6 +86,24 @@ private:
     bool FFiled = false;
 };
 
+// Renames an open file (opened with delete access) to Target, never over an
+// existing file: the very file the handle holds, whatever took its old name.
+// ERROR_NOT_SUPPORTED where the file system renames no open file.
+DWORD RenameOpenFile(HANDLE File, const std::wstring& Target);
+// Makes the names in Path's folder last: flushes the folder where the system
+// allows it.
+void FlushDirectoryOf(const std::wstring& Path);
+
+// Reads File from where it stands to its end: the checksum and the count of its
+// bytes. Watch is asked block by block, as Verify asks it.
+DWORD ChecksumOfFile(HANDLE File, uint32_t& Checksum, uint64_t& Size, const CopyWatch& Watch);
+
+// Whether the file under Path holds exactly Size bytes with Checksum: opened
+// into Held, which lets others read it but neither change, rename nor delete it
+// while it is held. ERROR_ALREADY_EXISTS when it holds anything else (or is no
+// file), another code when it cannot be read.
+DWORD HoldIfSameBytes(const std::wstring& Path, uint32_t Checksum, uint64_t Size, forms::FileHandle& Held);
+
 // For tests: the numbers of temporary names, in place of the program's own.
 using TemporaryNumberHook = unsigned (*)();
 extern TemporaryNumberHook NextTemporaryNumber;

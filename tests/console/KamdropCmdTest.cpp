@@ -162,6 +162,7 @@ TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
     TempTree tree;
     MakeCard(tree);
     tree.MakeDirectory(L"empty");
+    tree.MakeDirectory(L"out\\inner");
     const std::wstring in = tree.Path(L"in"), out = tree.Path(L"out"), missing = tree.Path(L"missing");
     const std::wstring tooLong(51, L'x');
     const struct {
@@ -193,6 +194,15 @@ TEST(KamdropCmdTest, ExitStatusesAndRefusalsThatMoveNothing) {
         {{in, out, L"x", L"--report", missing + L"\\r.csv"}, 2, L"The report file cannot be created: "},
         {{in, out, L"x", L"--report", out}, 2, L"The report file is a folder: "},
         {{in, out, L"x", L"--report", L"in\\r.csv"}, 2, L"The report file must not lie in the input directory"},
+        {{in, out, L"x", L"--backup"}, 2, L"--backup needs a folder"},
+        {{in, out, L"x", L"--backup", L"--dry-run"}, 2, L"--backup needs a folder"},
+        {{in, out, L"x", L"--backup", L"b", L"--backup=c"}, 2, L"--backup is given twice."},
+        {{in, out, L"x", L"--backup", missing}, 2, L"Invalid backup directory."},
+        {{in, out, L"x", L"--backup", L"in"}, 2, L"The backup directory must be neither the input nor the output"},
+        {{in, out, L"x", L"--backup", L".\\OUT\\"}, 2, L"The backup directory must be neither the input nor the output"},
+        {{in, out, L"x", L"--backup", L"in\\sub"}, 2, L"The backup directory must be neither the input nor the output"},
+        {{in, out, L"x", L"--backup", L"out\\inner\\..\\inner"}, 2,
+         L"The backup directory must be neither the input nor the output"},
         {{}, 2, L"INPUT, OUTPUT and LABEL are needed.", false, L"\"" + in + L"\\\" \"" + out + L"\" x", true},
         {{in, out}, 2, L"The label holds characters that no file name can hold: \"", false, L"\"Trip\\\"", true},
         {{in, out, L"x"}, 3, L"Invalid argument to date encode.", true},
@@ -607,6 +617,78 @@ TEST(KamdropCmdTest, PhotoDatesNameFilesByTheMomentTheyWereTaken) {
     EXPECT_EQ(lines[1], L"OK   " + tree.Path(L"in\\IMG_0002.JPG") + L" -> " + tree.Path(L"out\\2023-02-01_T_01.jpg"));
     // A wrong value is refused before anything moves.
     EXPECT_EQ(RunKamdropCmd({tree.Path(L"in"), tree.Path(L"out"), L"T", L"--date=exif"}).ExitStatus, 2u);
+}
+
+// With --backup every line names both new names and the report has a backup column; the dry
+// run gives the run's lines, a backup name taken by another file included, whose photo stays on
+// the card with a reason that names the backup. What is filed is whole in both folders.
+TEST(KamdropCmdTest, BackupRunFilesTwoCopiesAndNamesBothAsItsDryRunSaid) {
+    TempTree card(L"Z:\\dev\\shm\\");
+    TempTree tree;
+    tree.MakeDirectory(L"out");
+    tree.MakeDirectory(L"backup");
+    for (int i = 1; i <= 3; ++i) card.MakeFile(L"IMG_000" + std::to_wstring(i) + L".JPG", 2023, 1, 11, 8 + i);
+    tree.MakeFile(L"backup\\2023-01-11_Trip_02.jpg", 2022, 1, 1);
+    const std::wstring out = tree.Path(L"out"), backup = tree.Path(L"backup"), report = tree.Path(L"r.csv");
+    const KamdropCmdResult plan = RunKamdropCmd({card.Path(), out, L"Trip", L"--backup", backup, L"--dry-run"});
+    const KamdropCmdResult run = RunKamdropCmd({card.Path(), out, L"Trip", L"--backup", backup, L"--report", report});
+    EXPECT_EQ(plan.ExitStatus, 1u) << plan.Errors;
+    EXPECT_EQ(run.ExitStatus, 1u) << run.Errors;
+    std::vector<std::wstring> planned = plan.Lines(), done = run.Lines();
+    ASSERT_EQ(planned.size(), 4u) << plan.Output;
+    ASSERT_EQ(done.size(), 4u) << run.Output;
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(planned[i], done[i]);
+    const std::wstring name1 = L"2023-01-11_Trip_01.jpg", name2 = L"2023-01-11_Trip_02.jpg";
+    EXPECT_EQ(done[0], L"OK   " + card.Path(L"IMG_0001.JPG") + L" -> " + out + L"\\" + name1 + L" + " + backup + L"\\" +
+                           name1);
+    EXPECT_EQ(done[1], L"FAIL " + card.Path(L"IMG_0002.JPG") + L" -> " + out + L"\\" + name2 + L" + " + backup +
+                           L"\\" + name2 + L" (backup: " + SystemText(ERROR_ALREADY_EXISTS) + L")");
+    EXPECT_EQ(tree.Content(L"out\\2023-01-11_Trip_01.jpg"), "IMG_0001.JPG");
+    EXPECT_EQ(tree.Content(L"backup\\2023-01-11_Trip_01.jpg"), "IMG_0001.JPG");
+    EXPECT_EQ(tree.Content(L"backup\\2023-01-11_Trip_03.jpg"), "IMG_0003.JPG");
+    EXPECT_EQ(tree.Content(L"backup\\2023-01-11_Trip_02.jpg"), "backup\\2023-01-11_Trip_02.jpg");
+    EXPECT_FALSE(tree.Exists(L"out\\2023-01-11_Trip_02.jpg"));
+    EXPECT_EQ(card.Content(L"IMG_0002.JPG"), "IMG_0002.JPG");
+    EXPECT_FALSE(card.Exists(L"IMG_0001.JPG"));
+    const std::string rows = WholeFile(report);
+    EXPECT_TRUE(rows.starts_with(
+        "\xEF\xBB\xBF\"source\",\"target\",\"result\",\"reason\",\"date\",\"date from\",\"backup\"\r\n"))
+        << rows;
+    EXPECT_NE(rows.find(",\"moved\",\"\",\"2023-01-11 09:00:00\",\"file\",\"" + forms::WideToUtf8(backup + L"\\" + name1) +
+                        "\"\r\n"),
+              std::string::npos)
+        << rows;
+    // A report with the backup column is a report: the next run may replace it.
+    EXPECT_EQ(RunKamdropCmd({card.Path(), out, L"Trip", L"--dry-run", L"--report", report}).ExitStatus, 1u);
+}
+
+// Before the first move, the output's and the backup's volumes are asked for room for all the run
+// copies: a backup volume too small refuses the run and its dry run alike, and nothing moves.
+TEST(KamdropCmdTest, BackupVolumeTooSmallForTheRunRefusesItBeforeAnythingMoves) {
+    const char* directory = getenv("KAMDROP_SMALL_VOLUME");
+    if (!directory || !*directory) GTEST_SKIP() << "no small volume on this machine";
+    std::wstring backup = L"Z:" + forms::Utf8ToWide(directory);
+    std::replace(backup.begin(), backup.end(), L'/', L'\\');
+    TempTree card(L"Z:\\dev\\shm\\");
+    TempTree tree;
+    tree.MakeDirectory(L"out");
+    // Three photos of 400 KiB: together more than the 1 MiB volume holds.
+    for (int i = 1; i <= 3; ++i) {
+        const std::wstring photo = card.MakeFile(L"IMG_000" + std::to_wstring(i) + L".JPG", 2023, 1, 11, 8 + i);
+        HANDLE file = CreateFileW(photo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(file, 400 * 1024, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+    }
+    for (const bool dryRun : {true, false}) {
+        std::vector<std::wstring> arguments{card.Path(), tree.Path(L"out"), L"Trip", L"--backup", backup};
+        if (dryRun) arguments.push_back(L"--dry-run");
+        const KamdropCmdResult result = RunKamdropCmd(arguments);
+        EXPECT_EQ(result.ExitStatus, 2u) << result.Output << result.Errors;
+        EXPECT_TRUE(result.Errors.starts_with("There is not enough space on the backup volume")) << result.Errors;
+    }
+    for (int i = 1; i <= 3; ++i) EXPECT_TRUE(card.Exists(L"IMG_000" + std::to_wstring(i) + L".JPG"));
+    EXPECT_FALSE(tree.Exists(L"out\\2023-01-11_Trip_01.jpg"));
 }
 
 TEST(KamdropCmdTest, CtrlCStopsTheRunBetweenFiles) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,6 +68,9 @@ protected:
     void TearDown() override {
         engine::BeforeCopyBlockWritten = nullptr;
         engine::AfterCopyFiled = nullptr;
+        engine::BeforeBackupBlockWritten = nullptr;
+        engine::AfterBackupFiled = nullptr;
+        engine::BeforeCardRead = nullptr;
         engine::NextTemporaryNumber = nullptr;
         gDuringCopy = nullptr;
     }
@@ -278,6 +283,233 @@ TEST_F(FileMoveTest, LinkOnACardLeavesItAndTheFileItPointsToStays) {
     EXPECT_EQ(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "a copy, not a link";
     EXPECT_FALSE(card.Exists(L"IMG_0001.JPG")) << "the link left the card";
     EXPECT_EQ(elsewhere.Content(L"original.jpg"), "original.jpg") << "the file outside the card is untouched";
+}
+
+// A test volume the harness mounted (a tmpfs of 1 MiB, or one mounted read-only) as a Windows
+// folder; empty where this machine has none.
+std::wstring MountedVolume(const char* variable) {
+    const char* directory = getenv(variable);
+    if (!directory || !*directory) return {};
+    std::wstring path = L"Z:";
+    for (const char* at = directory; *at; ++at) path += *at == '/' ? L'\\' : static_cast<wchar_t>(*at);
+    return path;
+}
+
+// A photo of Size bytes that are not all alike, last written at a fixed time.
+std::string MakePhoto(const std::wstring& path, size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + (i >> 12));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    SetLastWriteTime(path, LocalToFileTime(2023, 5, 4, 10, 11, 12));
+    return bytes;
+}
+
+int gCardReads = 0;
+
+// With a backup the photo is read once, both copies are whole under the same new name with its
+// date, and only then does it leave its card: copied across volumes, or renamed on its own.
+TEST_F(FileMoveTest, MoveWithBackupReadsThePhotoOnceAndLeavesTwoWholeCopies) {
+    TempTree backup;
+    TempTree sameVolumeAsCard{kOtherVolume};
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "output on the card's volume" : "output on another volume");
+        const TempTree& output = rename ? sameVolumeAsCard : disk;
+        const std::wstring source = card.Path(L"IMG_0001.JPG");
+        const std::string bytes = MakePhoto(source, 3 * 1024 * 1024 + 517);
+        const FILETIME before = LastWrite(source);
+        gCardReads = 0;
+        engine::BeforeCardRead = [](uint64_t) {
+            ++gCardReads;
+            return static_cast<DWORD>(ERROR_SUCCESS);
+        };
+        // The backup stands, whole, before the photo has its new name in the output.
+        engine::AfterBackupFiled = [] {
+            EXPECT_EQ(GetFileAttributesW(gTarget.c_str()), INVALID_FILE_ATTRIBUTES);
+            EXPECT_NE(GetFileAttributesW(gSource.c_str()), INVALID_FILE_ATTRIBUTES);
+        };
+        gSource = source;
+        gTarget = output.Path(L"2023-05-04_Trip_01.jpg");
+        const std::wstring second = backup.Path(L"2023-05-04_Trip_01.jpg");
+        engine::FileMover mover;
+        bool backupSide = true;
+        ASSERT_EQ(mover.Move(source, gTarget, second, backupSide), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_FALSE(backupSide);
+        EXPECT_EQ(gCardReads, 49 + 1) << "49 blocks and the read that finds the end, once";
+        EXPECT_FALSE(card.Exists(L"IMG_0001.JPG"));
+        for (const std::wstring& copy : {gTarget, second}) {
+            SCOPED_TRACE(testing::PrintToString(copy));
+            HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            std::string read(bytes.size() + 1, '\0');
+            DWORD got = 0;
+            ReadFile(file, read.data(), static_cast<DWORD>(read.size()), &got, nullptr);
+            CloseHandle(file);
+            read.resize(got);
+            EXPECT_TRUE(read == bytes) << "whole";
+            const FILETIME after = LastWrite(copy);
+            EXPECT_EQ(CompareFileTime(&before, &after), 0);
+        }
+        EXPECT_EQ(Names(output.Path()).size(), 1u) << "no temporary file is left";
+        EXPECT_EQ(Names(backup.Path()).size(), 1u) << "no temporary file is left";
+        DeleteFileW(gTarget.c_str());
+        DeleteFileW(second.c_str());
+    }
+}
+
+enum class Side { Output, Backup, Card };
+
+// A move with a backup that fails on either side, or on the card: the photo stays on its card,
+// neither folder keeps anything this move made, and the failure names its side. A file that
+// stood under a name before stays as it was.
+TEST_F(FileMoveTest, MoveWithBackupThatFailsOnEitherSideLeavesNeitherCopy) {
+    static TempTree* backupTree;
+    static std::wstring gBackup;
+    TempTree backupFolder;
+    backupTree = &backupFolder;
+    const std::wstring smallVolume = MountedVolume("KAMDROP_SMALL_VOLUME");
+    const std::wstring readOnlyVolume = MountedVolume("KAMDROP_READONLY_VOLUME");
+    const struct {
+        const char* what;
+        bool rename;                           // the output on the card's volume
+        bool mounted;                          // the backup on a volume the harness mounted
+        std::wstring backupFolder;             // empty: backupTree
+        size_t size;                           // of the photo
+        void (*before)();
+        engine::CardReadHook cardRead;
+        engine::CopyBlockHook outputBlock, backupBlock;
+        engine::MoveStepHook afterBackupFiled, afterCopyFiled;
+        DWORD error;                           // ERROR_SUCCESS: any error of that side
+        Side side;
+        std::string backupLeft;                // the content left under the backup's name; "-": none
+    } cases[] = {
+        {"the backup folder gone", false, false, {}, 1000, [] { RemoveDirectoryW(backupTree->Path().c_str()); }, nullptr,
+         nullptr, nullptr, nullptr, nullptr, ERROR_PATH_NOT_FOUND, Side::Backup, "-"},
+        {"the backup volume full", false, true, smallVolume, 1536 * 1024, nullptr, nullptr, nullptr, nullptr, nullptr,
+         nullptr, ERROR_DISK_FULL, Side::Backup, "-"},
+        {"the backup volume read-only", false, true, readOnlyVolume, 1000, nullptr, nullptr, nullptr, nullptr, nullptr,
+         nullptr, ERROR_SUCCESS, Side::Backup, "-"},
+        {"the backup name taken by another file", false, false, {}, 1000,
+         [] { MakePhoto(gBackup, 999); }, nullptr, nullptr, nullptr, nullptr, nullptr, ERROR_ALREADY_EXISTS,
+         Side::Backup, "other"},
+        {"the backup name taken by another file of the photo's size", true, false, {}, 1000,
+         [] {
+             MakePhoto(gBackup, 1000);
+             HANDLE file = CreateFileW(gBackup.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             DWORD written = 0;
+             WriteFile(file, "X", 1, &written, nullptr);
+             CloseHandle(file);
+         },
+         nullptr, nullptr, nullptr, nullptr, nullptr, ERROR_ALREADY_EXISTS, Side::Backup, "other"},
+        {"a read error on the card", false, false, {}, 300 * 1024, nullptr,
+         [](uint64_t done) { return done > 0 ? static_cast<DWORD>(ERROR_READ_FAULT) : ERROR_SUCCESS; }, nullptr,
+         nullptr, nullptr, nullptr, ERROR_READ_FAULT, Side::Card, "-"},
+        {"a spoiled byte in the backup's copy alone", false, false, {}, 1000, nullptr, nullptr, nullptr,
+         [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, ERROR_CRC, Side::Backup, "-"},
+        {"a spoiled byte in the backup's copy alone, renamed on the card's volume", true, false, {}, 1000, nullptr, nullptr,
+         nullptr, [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, ERROR_CRC, Side::Backup, "-"},
+        {"a spoiled byte in the output's copy alone", false, false, {}, 1000, nullptr, nullptr,
+         [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, nullptr, ERROR_CRC, Side::Output, "-"},
+        {"the output's name taken once the backup stands", false, false, {}, 1000, nullptr, nullptr, nullptr, nullptr,
+         [] { MakePhoto(gTarget, 10); }, nullptr, ERROR_ALREADY_EXISTS, Side::Output, "-"},
+        {"the output's name taken once the backup stands, renamed on the card's volume", true, false, {}, 1000, nullptr,
+         nullptr, nullptr, nullptr, [] { MakePhoto(gTarget, 10); }, nullptr, ERROR_ALREADY_EXISTS, Side::Output, "-"},
+        {"the photo cannot leave its card once both copies stand", false, false, {}, 1000, nullptr, nullptr, nullptr, nullptr,
+         nullptr, [] { SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_READONLY); }, ERROR_ACCESS_DENIED,
+         Side::Card, "-"},
+    };
+    TempTree sameVolumeAsCard{kOtherVolume};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        if (each.mounted && each.backupFolder.empty()) {
+            std::cout << "no such volume on this machine: " << each.what << std::endl;
+            continue;
+        }
+        CreateDirectoryW(backupTree->Path().c_str(), nullptr);
+        const std::wstring folder = each.backupFolder.empty() ? backupTree->Path() : each.backupFolder;
+        const TempTree& output = each.rename ? sameVolumeAsCard : disk;
+        gSource = card.Path(L"IMG_0001.JPG");
+        const std::string bytes = MakePhoto(gSource, each.size);
+        gTarget = output.Path(L"2023-05-04_Trip_01.jpg");
+        gBackup = folder + L"\\2023-05-04_Trip_01.jpg";
+        const std::vector<std::wstring> backupBefore = Names(folder);
+        if (each.before) each.before();
+        engine::BeforeCardRead = each.cardRead;
+        engine::BeforeCopyBlockWritten = each.outputBlock;
+        engine::BeforeBackupBlockWritten = each.backupBlock;
+        engine::AfterBackupFiled = each.afterBackupFiled;
+        engine::AfterCopyFiled = each.afterCopyFiled;
+        engine::FileMover mover;
+        bool backupSide = false;
+        std::wstring leftover;
+        const DWORD error = mover.Move(gSource, gTarget, gBackup, backupSide, &leftover);
+        TearDown();
+        if (each.error)
+            EXPECT_EQ(error, each.error);
+        else
+            EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(backupSide, each.side == Side::Backup);
+        EXPECT_TRUE(leftover.empty()) << testing::PrintToString(leftover);
+
+        SetFileAttributesW(gSource.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_TRUE(card.Content(L"IMG_0001.JPG") == bytes) << "the photo is whole on its card";
+        std::vector<std::wstring> outputLeft = Names(output.Path());
+        const bool outputTaken = std::string(each.what).starts_with("the output's name taken");
+        EXPECT_EQ(outputLeft.size(), outputTaken ? 1u : 0u) << testing::PrintToString(outputLeft);
+        if (outputTaken) {
+            EXPECT_EQ(output.Content(L"2023-05-04_Trip_01.jpg").size(), 10u) << "the other file stays";
+        }
+        const std::vector<std::wstring> backupLeft = Names(folder);
+        if (each.backupLeft == "-") {
+            EXPECT_EQ(backupLeft, backupBefore) << "nothing of this move is left in the backup folder";
+        } else {
+            EXPECT_EQ(backupLeft.size(), backupBefore.size() + 1);
+            EXPECT_EQ(backupTree->Content(L"2023-05-04_Trip_01.jpg").size(), 999u + (each.rename ? 1 : 0))
+                << "the other file stays as it was";
+        }
+        DeleteFileW(gBackup.c_str());
+        DeleteFileW(gTarget.c_str());
+        DeleteFileW(gSource.c_str());
+    }
+}
+
+// The program ended between the two renames: the backup stands whole under its name, the photo is
+// still on its card and the output has at most a temporary file. The next run takes the file
+// under the backup's name as the photo's backup once it finds it byte for byte the photo, files
+// the photo in the output and lets the card go; nothing is asked of the user.
+TEST_F(FileMoveTest, RunEndedBetweenTheTwoRenamesIsFinishedByTheNextRun) {
+    TempTree backup;
+    TempTree sameVolumeAsCard{kOtherVolume};
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "output on the card's volume" : "output on another volume");
+        const TempTree& output = rename ? sameVolumeAsCard : disk;
+        gSource = card.Path(L"IMG_0001.JPG");
+        const std::string bytes = MakePhoto(gSource, 200 * 1024);
+        gTarget = output.Path(L"2023-05-04_Trip_01.jpg");
+        const std::wstring second = backup.Path(L"2023-05-04_Trip_01.jpg");
+        // The disk as the ended run left it (AfterBackupFiled marks that point in a move, as the first
+        // test shows): the photo on its card, its backup under its name, in the output at most the
+        // temporary file of a copy that was not filed.
+        MakePhoto(second, 200 * 1024);
+        const std::wstring temporary = output.Path(L"~kd-00beef.part");
+        MakePhoto(temporary, 100 * 1024);
+        const FILETIME backupWritten = LastWrite(second);
+
+        engine::FileMover next;
+        bool backupSide = true;
+        EXPECT_EQ(next.Move(gSource, gTarget, second, backupSide), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_FALSE(card.Exists(L"IMG_0001.JPG"));
+        EXPECT_TRUE(output.Content(L"2023-05-04_Trip_01.jpg") == bytes);
+        EXPECT_TRUE(backup.Content(L"2023-05-04_Trip_01.jpg") == bytes);
+        const FILETIME after = LastWrite(second);
+        EXPECT_EQ(CompareFileTime(&backupWritten, &after), 0) << "the backup found is kept, not made again";
+        EXPECT_EQ(Names(backup.Path()).size(), 1u);
+        EXPECT_EQ(output.Content(L"~kd-00beef.part").size(), 100u * 1024) << "no run removes a file it did not make";
+        DeleteFileW(temporary.c_str());
+        DeleteFileW(gTarget.c_str());
+        DeleteFileW(second.c_str());
+    }
 }
 
 // Each way the checksum is taken, whichever this processor uses: the tables are what a processor

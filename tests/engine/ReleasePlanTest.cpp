@@ -11,6 +11,7 @@
 #include "engine/FileMove.h"
 #include "engine/ReleaseRun.h"
 #include "runtime/DirectoryListing.h"
+#include "runtime/SystemMessage.h"
 #include "TempTree.h"
 
 using namespace engine;
@@ -197,6 +198,61 @@ TEST(ReleasePlanTest, CopyLeftBehindIsReportedWhenTheRunEndsOnADate) {
     EXPECT_EQ(recorder.Leftovers, std::vector<std::wstring>{copy});
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesW(photo.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// With a backup, the plan names each backup and foretells the run's failures on that side: a
+// backup name taken by another file refuses the photo ("backup: "), one taken by the photo's very
+// bytes (left by a run that ended between its two renames) counts as its backup. Photos on the
+// card's own volume are renamed after their backup stands.
+TEST(ReleasePlanTest, PlanWithABackupForetellsTheRunOnBothSides) {
+    class BackupRecorder : public Recorder {
+    public:
+        BackupRecorder(std::wstring output, std::wstring backup) : Recorder(std::move(output), L"Trip"), FBackup(backup) {}
+        std::wstring BackupDirectory() override { return FBackup; }
+        bool FileDone(int Index, const FileResult& Result) override {
+            Recorder::FileDone(Index, Result);
+            Lines.back() += L" + " + Result.Backup + (Result.Moved() ? L"" : L" " + FailureReason(Result));
+            return true;
+        }
+        std::wstring FBackup;
+    };
+    for (const bool cardVolume : {false, true}) {
+        SCOPED_TRACE(cardVolume ? "output on the card's volume" : "output on another volume");
+        TempTree card(L"Z:\\dev\\shm\\");
+        TempTree disk;
+        TempTree outputOnCard(L"Z:\\dev\\shm\\");
+        const TempTree& output = cardVolume ? outputOnCard : disk;
+        disk.MakeDirectory(L"backup");
+        for (int i = 1; i <= 3; ++i) card.MakeFile(L"IMG_" + std::to_wstring(i) + L".JPG", 2023, 1, 11, 8 + i);
+        disk.MakeFile(L"backup\\2023-01-11_Trip_02.jpg", 2020, 1, 1);
+        // The photo's very bytes under the third backup name.
+        HANDLE same = CreateFileW(disk.Path(L"backup\\2023-01-11_Trip_03.jpg").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(same, "IMG_3.JPG", 9, &written, nullptr);
+        CloseHandle(same);
+        std::vector<std::vector<std::wstring>> lines;
+        for (ReleaseMode mode : {ReleaseMode::Plan, ReleaseMode::Move}) {
+            std::vector<std::wstring> files = ListFiles(card.Path());
+            BackupRecorder recorder(output.Path(), disk.Path(L"backup"));
+            ReleaseFiles(files, recorder, mode);
+            lines.push_back(recorder.Lines);
+        }
+        EXPECT_EQ(lines[0], lines[1]);
+        ASSERT_EQ(lines[1].size(), 3u);
+        const std::wstring backup2 = disk.Path(L"backup\\2023-01-11_Trip_02.jpg");
+        EXPECT_EQ(lines[1][1], card.Path(L"IMG_2.JPG") + L" > " + output.Path(L"2023-01-11_Trip_02.jpg") + L" " +
+                                   std::to_wstring(ERROR_ALREADY_EXISTS) + L" + " + backup2 + L" backup: " +
+                                   forms::SystemMessage(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(output.Content(L"2023-01-11_Trip_01.jpg"), "IMG_1.JPG");
+        EXPECT_EQ(disk.Content(L"backup\\2023-01-11_Trip_01.jpg"), "IMG_1.JPG");
+        EXPECT_EQ(output.Content(L"2023-01-11_Trip_03.jpg"), "IMG_3.JPG");
+        EXPECT_FALSE(output.Exists(L"2023-01-11_Trip_02.jpg"));
+        EXPECT_EQ(disk.Content(L"backup\\2023-01-11_Trip_02.jpg"), "backup\\2023-01-11_Trip_02.jpg");
+        EXPECT_EQ(card.Content(L"IMG_2.JPG"), "IMG_2.JPG");
+        EXPECT_FALSE(card.Exists(L"IMG_1.JPG"));
+        EXPECT_FALSE(card.Exists(L"IMG_3.JPG"));
+    }
 }
 
 }  // namespace
