@@ -255,6 +255,7 @@ void TKamdropForm::CreateLayout() {
     makeItem(AboutMenuItem, L"AboutMenuItem", L"&About");
     AboutMenuItem->OnClick = Bind<&TKamdropForm::HandleAboutClick>(this);
     MainMenu->Items().Add(ExitMenuItem);
+    CreateOptionsMenu();
     MainMenu->Items().Add(InfoMenuItem);
     InfoMenuItem->Add(Software1);
     InfoMenuItem->Add(AboutMenuItem);
@@ -322,6 +323,7 @@ void TKamdropForm::HandleFormCreate(TObject*) {
     FileQueue = new TStringList();
     DirReader = new library::TDirReader();
     DirReader->SetMessageInterval(kMessageIntervalMs);
+    LoadBackupSetting();
 }
 
 void TKamdropForm::HandleFormDestroy(TObject*) {
@@ -367,6 +369,131 @@ void TKamdropForm::HandleValidateInput(TObject* Sender, wchar_t& Key) {
 void TKamdropForm::HandleClearHistory(TObject*) {
     // The popup menu belongs to the three fields only.
     if (auto* box = dynamic_cast<TOvcHistoryComboBox*>(PopupMenu->PopupComponent())) box->Clear();
+}
+
+// ---- Options ----
+
+namespace {
+
+// Where the backup setting is kept in Kamdrop.ini: the folder beside the fields' texts, its
+// history in a list section of its own as the fields' histories are kept.
+const wchar_t kBackupSection[] = L"Kamdrop";
+const wchar_t kBackupItem[] = L"BackupDirectory";
+const wchar_t kBackupHistorySection[] = L"Kamdrop.BackupDirectory.Items";
+constexpr int kMaxBackupHistory = 10;
+
+}  // namespace
+
+void TKamdropForm::CreateOptionsMenu() {
+    OptionsMenuItem = new TMenuItem(this);
+    OptionsMenuItem->SetName(L"OptionsMenuItem");
+    OptionsMenuItem->SetCaption(L"&Options");
+    BackupFolderMenuItem = new TMenuItem(this);
+    BackupFolderMenuItem->SetName(L"BackupFolderMenuItem");
+    BackupFolderMenuItem->SetCaption(L"&Backup folder...");
+    BackupFolderMenuItem->OnClick = Bind<&TKamdropForm::HandleBackupFolderClick>(this);
+    NoBackupMenuItem = new TMenuItem(this);
+    NoBackupMenuItem->SetName(L"NoBackupMenuItem");
+    NoBackupMenuItem->SetCaption(L"No &backup");
+    NoBackupMenuItem->OnClick = Bind<&TKamdropForm::HandleNoBackupClick>(this);
+    MainMenu->Items().Add(OptionsMenuItem);
+    OptionsMenuItem->Add(BackupFolderMenuItem);
+    OptionsMenuItem->Add(NoBackupMenuItem);
+}
+
+void TKamdropForm::ShowBackupHistory() {
+    // The history only grows (to its limit): its items are added as needed and relabelled, never
+    // removed, as one of them may be the item being clicked. The Options item frees them.
+    auto add = [this](const std::wstring& caption) {
+        auto* item = new TMenuItem(nullptr);
+        item->SetCaption(caption);
+        OptionsMenuItem->Add(item);
+        FBackupHistoryItems.push_back(item);
+        return item;
+    };
+    if (FBackupHistoryItems.empty() && !FBackupHistory.empty()) add(L"-");
+    for (size_t i = 0; i < FBackupHistory.size(); ++i) {
+        // "&" in a folder's name is shown as itself, not as an accelerator.
+        std::wstring folder = FBackupHistory[i];
+        for (size_t at = 0; (at = folder.find(L'&', at)) != std::wstring::npos; at += 2) folder.insert(at, 1, L'&');
+        const std::wstring caption = (i < 9 ? L"&" + std::to_wstring(i + 1) + L" " : std::wstring(L"   ")) + folder;
+        if (i + 1 < FBackupHistoryItems.size()) {
+            FBackupHistoryItems[i + 1]->SetCaption(caption);
+        } else {
+            add(caption)->OnClick = Bind<&TKamdropForm::HandleBackupHistoryClick>(this);
+        }
+    }
+}
+
+void TKamdropForm::LoadBackupSetting() {
+    state::TOvcAbstractStore* store = OvcComponentState->Storage();
+    if (!store) return;
+    store->Open();
+    try {
+        FBackupDirectory = store->ReadString(kBackupSection, kBackupItem, L"");
+        const int count = store->ReadInteger(kBackupHistorySection, L"Count", 0);
+        FBackupHistory.clear();
+        for (int i = 0; i < count && i < kMaxBackupHistory; ++i) {
+            const std::wstring folder = store->ReadString(kBackupHistorySection, Format(L"Item%d", i), L"");
+            if (!folder.empty()) FBackupHistory.push_back(folder);
+        }
+    } catch (...) {
+        store->Close();
+        throw;
+    }
+    store->Close();
+    ShowBackupHistory();
+    StatusBar->SetSimpleText(IdleStatusText());
+}
+
+void TKamdropForm::SaveBackupSetting() {
+    state::TOvcAbstractStore* store = OvcComponentState->Storage();
+    if (!store) return;
+    store->Open();
+    try {
+        store->WriteString(kBackupSection, kBackupItem, FBackupDirectory);
+        store->EraseSection(kBackupHistorySection);
+        store->WriteInteger(kBackupHistorySection, L"Count", static_cast<int>(FBackupHistory.size()));
+        for (size_t i = 0; i < FBackupHistory.size(); ++i)
+            store->WriteString(kBackupHistorySection, Format(L"Item%d", static_cast<int>(i)), FBackupHistory[i]);
+    } catch (...) {
+        store->Close();
+        throw;
+    }
+    store->Close();
+}
+
+void TKamdropForm::SetBackupDirectory(std::wstring Directory) {
+    FBackupDirectory = Directory;
+    if (!Directory.empty()) {
+        std::erase_if(FBackupHistory, [&](const std::wstring& folder) { return engine::SamePath(folder, Directory); });
+        FBackupHistory.insert(FBackupHistory.begin(), Directory);
+        if (FBackupHistory.size() > static_cast<size_t>(kMaxBackupHistory)) FBackupHistory.resize(kMaxBackupHistory);
+        ShowBackupHistory();
+    }
+    // Between runs the status bar shows it at once; during a run it shows the file in hand.
+    if (StartButton->Enabled()) StatusBar->SetSimpleText(IdleStatusText());
+    SaveBackupSetting();
+}
+
+std::wstring TKamdropForm::IdleStatusText() const {
+    return FBackupDirectory.empty() ? std::wstring() : L"Backup: " + FBackupDirectory;
+}
+
+void TKamdropForm::HandleBackupFolderClick(TObject*) {
+    std::wstring folder = FBackupDirectory.empty() && !FBackupHistory.empty() ? FBackupHistory.front() : FBackupDirectory;
+    if (BrowseForDirectory(L"Select backup directory (a second copy of every photo)", folder))
+        SetBackupDirectory(folder);
+}
+
+void TKamdropForm::HandleNoBackupClick(TObject*) { SetBackupDirectory(L""); }
+
+void TKamdropForm::HandleBackupHistoryClick(TObject* Sender) {
+    for (size_t i = 0; i < FBackupHistoryItems.size(); ++i)
+        if (FBackupHistoryItems[i] == Sender && i >= 1) {
+            SetBackupDirectory(FBackupHistory.at(i - 1));
+            return;
+        }
 }
 
 // ---- The folder browser ----
@@ -562,6 +689,12 @@ void TKamdropForm::HandleStartButtonClick(TObject*) {
     if (source == target && MessageDlg(std::wstring(engine::kSameDirectories) + L"\r\nAre you sure to continue?",
                                        mtConfirmation, mbYes | mbNo) != mrYes)
         return;
+    if (!FBackupDirectory.empty()) {
+        if (const std::wstring refusal = engine::BackupRefusal(FBackupDirectory, source, target); !refusal.empty()) {
+            MessageDlg(refusal, mtInformation, mbOK);
+            return;
+        }
+    }
 
     DirReader->SetDirectory(IncludeTrailingPathDelimiter(source));
     DirReader->SetFilemask(L"*.*");
@@ -583,7 +716,7 @@ void TKamdropForm::HandleFileFound(TObject*, const std::wstring& FileName) {
 void TKamdropForm::HandleReaderReady(TObject*) {
     // Back to idle however the release ends; its error then goes on to the error box.
     auto backToIdle = [this] {
-        StatusBar->SetSimpleText(L"");
+        StatusBar->SetSimpleText(IdleStatusText());
         ProgressBar->SetPosition(0);
         StartButton->SetEnabled(true);
         Repaint();
@@ -616,6 +749,7 @@ public:
 
     std::wstring OutputDirectory() override { return FForm.OvcHistoryComboBoxDirTarget->Text(); }
     std::wstring Label() override { return FForm.OvcHistoryComboBoxLabel->Text(); }
+    std::wstring BackupDirectory() override { return FForm.FBackupDirectory; }
     // Thousands of files take seconds to open: the window keeps answering meanwhile.
     bool DateRead(int, int) override {
         if (FMessages.Due()) Application->ProcessMessages();
@@ -625,6 +759,15 @@ public:
     // controls would each repaint at once. What the files changed is shown
     // once per frame of the display and after the last file (ShowProgress).
     bool Sorted(const std::vector<std::wstring>& Files, const std::vector<std::wstring>&) override {
+        // With a backup, both volumes must have room for the whole run before the first move.
+        if (!FForm.FBackupDirectory.empty()) {
+            const std::wstring refusal = engine::BackupSpaceRefusal(Files, FForm.OvcHistoryComboBoxDirTarget->Text(),
+                                                                    FForm.FBackupDirectory);
+            if (!refusal.empty()) {
+                MessageDlg(refusal, mtInformation, mbOK);
+                return false;
+            }
+        }
         FCount = static_cast<int>(Files.size());
         FForm.ProgressBar->SetRange(0, FCount);
         FForm.StatusBar->BeginUpdate();
@@ -650,8 +793,10 @@ public:
     bool FileDone(int Index, const engine::FileResult& Result) override {
         FForm.FilesListBox->Items().AddObject(
             Result.Source, reinterpret_cast<TObject*>(static_cast<intptr_t>(Result.Moved() ? kMarkMoved : kMarkFailed)));
-        FForm.FResultDetails[Result.Source] =
-            Result.Moved() ? L"Moved to " + Result.Target : engine::FailureReason(Result);
+        std::wstring detail = Result.Moved() ? L"Moved to " + Result.Target : engine::FailureReason(Result);
+        if (!Result.Backup.empty())
+            detail += Result.Moved() ? L", backup " + Result.Backup : L" (backup " + Result.Backup + L")";
+        FForm.FResultDetails[Result.Source] = detail;
         // A copy the failed move could not remove again gets a row and a cross of its own: the
         // file is in both places, and the user sees both names.
         if (!Result.Leftover.empty()) {

@@ -54,6 +54,9 @@ public:
     forms::TImageList* ImageList = nullptr;
     forms::TMenuItem* InfoMenuItem = nullptr;
     forms::TMenuItem* Software1 = nullptr;
+    forms::TMenuItem* OptionsMenuItem = nullptr;
+    forms::TMenuItem* BackupFolderMenuItem = nullptr;
+    forms::TMenuItem* NoBackupMenuItem = nullptr;
 
     void HandleFormCreate(forms::TObject* Sender);
     void HandleFormDestroy(forms::TObject* Sender);
@@ -74,6 +77,18 @@ public:
                                     forms::TOwnerDrawState State);
     // A row picked after a run: its file's new name, or why it stayed, in the status bar.
     void HandleFilesListBoxClick(forms::TObject* Sender);
+    // Options > Backup folder...: the folder browser; a chosen folder becomes the backup folder
+    // (a second, verified copy of every photo before it leaves the card) and heads its history.
+    void HandleBackupFolderClick(forms::TObject* Sender);
+    // Options > No backup: the moves keep one copy, as without the option.
+    void HandleNoBackupClick(forms::TObject* Sender);
+    // Options > a folder of the backup history: it becomes the backup folder again.
+    void HandleBackupHistoryClick(forms::TObject* Sender);
+
+    // The backup folder; empty when there is none (the default).
+    const std::wstring& BackupDirectory() const { return FBackupDirectory; }
+    // The backup folder and its history, saved at once in Kamdrop.ini.
+    void SetBackupDirectory(std::wstring Directory);
 
 protected:
     // Builds the components without ending the layout read, for a derived form
@@ -87,6 +102,14 @@ protected:
 
 private:
     void CreateLayout();
+    // The "&Options" menu between "E&xit" and "&Info", with the backup folder's commands.
+    void CreateOptionsMenu();
+    // The backup folder's history as items below the Options menu's commands.
+    void ShowBackupHistory();
+    void LoadBackupSetting();
+    void SaveBackupSetting();
+    // The status text between runs: where the backup goes, when there is one.
+    std::wstring IdleStatusText() const;
     // The result marks at the form's scale, and the row height that holds them and a line of text.
     void PrepareMarks();
     void HandleFileFound(forms::TObject* Sender, const std::wstring& FileName);
@@ -103,6 +126,9 @@ private:
     int FMarkLeft = 2;
     int FTextLeft = 19;
     int FTextHeight = 13;
+    std::wstring FBackupDirectory;
+    std::vector<std::wstring> FBackupHistory;
+    std::vector<forms::TMenuItem*> FBackupHistoryItems;
 };
 
 extern TKamdropForm* KamdropForm;

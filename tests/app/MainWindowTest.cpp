@@ -52,6 +52,11 @@ TEST(MainWindowTest, FieldsCaptionsAndMenusAreLaidOut) {
     EXPECT_EQ(form->OvcHistoryComboBoxLabel->MaxLength(), 50);
     EXPECT_EQ(form->StartButton->Caption(), L"&Start");
     EXPECT_EQ(form->MainMenu->Items().Items(0)->Caption(), L"E&xit");
+    EXPECT_EQ(form->MainMenu->Items().Items(1), form->OptionsMenuItem);
+    EXPECT_EQ(form->OptionsMenuItem->Caption(), L"&Options");
+    EXPECT_EQ(form->OptionsMenuItem->Items(0)->Caption(), L"&Backup folder...");
+    EXPECT_EQ(form->OptionsMenuItem->Items(1)->Caption(), L"No &backup");
+    EXPECT_EQ(form->MainMenu->Items().Items(2), form->InfoMenuItem);
     EXPECT_EQ(form->InfoMenuItem->Items(0)->Caption(), L"&Software");
     EXPECT_EQ(form->InfoMenuItem->Items(1)->Caption(), L"&About");
     EXPECT_EQ(form->ClearMenuItem->Caption(), L"&Clear history");

@@ -621,4 +621,41 @@ TEST_F(ReleaseRunTest, SameInputAndOutputAsksAndGoesOnOnlyWithYes) {
     EXPECT_TRUE(tree.Exists(L"in\\2023-01-12_Holiday_01.jpg"));
 }
 
+// With a backup folder set, the idle status bar says where the backup goes, each photo moves
+// only with its second copy there, the rows stay as without it and a picked row names both
+// copies; a backup folder inside the input is refused at Start, and "No backup" turns it off.
+TEST_F(ReleaseRunTest, BackupFolderShowsBeforeStartAndEveryMovedPhotoHasItsSecondCopy) {
+    tree.MakeDirectory(L"backup");
+    tree.MakeDirectory(L"in\\inside");
+    tree.MakeFile(L"in\\a.jpg", 2023, 1, 11, 9);
+    tree.MakeFile(L"in\\b.jpg", 2023, 1, 11, 10);
+    tree.MakeFile(L"backup\\2023-01-11_Holiday_02.jpg", 2022, 1, 1);
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"") << "no backup by default";
+    {
+        form->SetBackupDirectory(tree.Path(L"in\\inside"));
+        DialogWatcher dialogs;
+        PressStart();
+        ASSERT_EQ(dialogs.Dialogs().size(), 1u);
+        EXPECT_TRUE(dialogs.Dialogs()[0].Text.starts_with(L"The backup directory must be neither the input nor"))
+            << testing::PrintToString(dialogs.Dialogs()[0].Text);
+        EXPECT_TRUE(Rows().empty());
+    }
+    form->SetBackupDirectory(tree.Path(L"backup"));
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"Backup: " + tree.Path(L"backup"));
+    PressStart();
+    ASSERT_EQ(Rows(), (std::vector<Row>{{In(L"a.jpg"), 0}, {In(L"b.jpg"), 1}}));
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"Backup: " + tree.Path(L"backup")) << "back to idle";
+    EXPECT_EQ(tree.Content(L"out\\2023-01-11_Holiday_01.jpg"), "in\\a.jpg");
+    EXPECT_EQ(tree.Content(L"backup\\2023-01-11_Holiday_01.jpg"), "in\\a.jpg");
+    EXPECT_EQ(tree.Content(L"in\\b.jpg"), "in\\b.jpg");
+    EXPECT_FALSE(InOut(L"2023-01-11_Holiday_02.jpg"));
+    EXPECT_EQ(PickRow(0), L"Moved to " + tree.Path(L"out\\2023-01-11_Holiday_01.jpg") + L", backup " +
+                              tree.Path(L"backup\\2023-01-11_Holiday_01.jpg"));
+    EXPECT_EQ(PickRow(1), L"backup: " + SystemText(ERROR_ALREADY_EXISTS) + L" (backup " +
+                              tree.Path(L"backup\\2023-01-11_Holiday_02.jpg") + L")");
+    form->HandleNoBackupClick(form);
+    EXPECT_EQ(form->BackupDirectory(), L"");
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"");
+}
+
 }  // namespace

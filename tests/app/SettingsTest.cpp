@@ -161,4 +161,37 @@ TEST(ReadOnlyProgramFolderTest, SettingsGoToTheUsersApplicationDataStartingFromT
     RemoveUsersSettings(usersFolder);
 }
 
+// The backup folder (off by default) and its history are saved in Kamdrop.ini as soon as they
+// change, and a restart brings them back, with the idle status bar telling where the backup goes.
+TEST(MainWindowSettingsTest, BackupFolderAndItsHistoryAreKeptAndOffByDefault) {
+    TempFolder folder;
+    const std::wstring file = folder / L"Kamdrop.ini";
+    auto* form = new TTestKamdropForm(Application, file);
+    EXPECT_EQ(form->BackupDirectory(), L"");
+    EXPECT_EQ(form->OptionsMenuItem->Count(), 2) << "no history yet";
+    form->SetBackupDirectory(L"F:\\Backup");
+    form->SetBackupDirectory(L"G:\\Second");
+    form->SetBackupDirectory(L"f:\\backup");
+    EXPECT_EQ(RawValue(file, L"Kamdrop", L"BackupDirectory"), L"f:\\backup");
+    EXPECT_EQ(SectionLines(file, L"Kamdrop.BackupDirectory.Items"),
+              (Lines{L"Count=2", L"Item0=f:\\backup", L"Item1=G:\\Second"}));
+    forms::Free(form);
+
+    auto* again = new TTestKamdropForm(Application, file);
+    EXPECT_EQ(again->BackupDirectory(), L"f:\\backup");
+    EXPECT_EQ(again->StatusBar->SimpleText(), L"Backup: f:\\backup");
+    // Below the two commands: a separator and the history, the latest first.
+    ASSERT_EQ(again->OptionsMenuItem->Count(), 5);
+    EXPECT_EQ(again->OptionsMenuItem->Items(3)->Caption(), L"&1 f:\\backup");
+    EXPECT_EQ(again->OptionsMenuItem->Items(4)->Caption(), L"&2 G:\\Second");
+    again->OptionsMenuItem->Items(4)->Click();
+    EXPECT_EQ(again->BackupDirectory(), L"G:\\Second");
+    again->HandleNoBackupClick(again);
+    EXPECT_EQ(RawValue(file, L"Kamdrop", L"BackupDirectory"), L"");
+    EXPECT_EQ(again->StatusBar->SimpleText(), L"");
+    EXPECT_EQ(SectionLines(file, L"Kamdrop.BackupDirectory.Items"),
+              (Lines{L"Count=2", L"Item0=G:\\Second", L"Item1=f:\\backup"}));
+    forms::Free(again);
+}
+
 }  // namespace
