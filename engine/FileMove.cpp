@@ -1,9 +1,11 @@
 #include "engine/FileMove.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <cwctype>
 #include <memory>
+#include <thread>
 
 #include "engine/Crc32c.h"
 #include "runtime/Handles.h"
@@ -121,6 +123,13 @@ const std::wstring& FileMover::VolumeOf(const std::wstring& Directory, int Slot)
 
 // A rename where both lie on one volume as far as the system tells; otherwise, and where it
 // cannot tell, a copy (which is right on one volume too). A plan and a move decide alike.
+// Whether the two copies' folders lie on different volumes as far as the system tells.
+bool FileMover::TwoVolumes(const std::wstring& Target, const std::wstring& Backup) {
+    const std::wstring& output = VolumeOf(DirectoryOf(Target), 1);
+    const std::wstring& backup = VolumeOf(DirectoryOf(Backup), 2);
+    return !output.empty() && !backup.empty() && output != backup;
+}
+
 FileMover::Way FileMover::WayOf(const std::wstring& Source, const std::wstring& Target) {
     if (SamePath(Source, Target)) return Way::InPlace;
     const std::wstring& from = VolumeOf(DirectoryOf(Source), 0);
@@ -318,16 +327,43 @@ DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::w
     if (DWORD error = CopyBytes(source.Data(), size, copies ? &copy : nullptr, backupCopies ? &backupCopy : nullptr,
                                 checksum, BackupSide))
         return failed(error);
-    if (copies)
-        if (DWORD error = copy.Finish(source.Basic)) return failed(error);
-    if (backupCopies)
-        if (DWORD error = backupCopy.Finish(source.Basic)) return backupFailed(error);
-    if (copies)
-        if (DWORD error = copy.Verify(checksum, size, FWatch)) return failed(error);
+    // Each copy flushed and read back. On two volumes the backup's is done on a thread of its own
+    // while the output's is done here, so that both disks work at once; on one volume, one after
+    // the other, as the disk would take them in turns anyway. Only this thread asks the watch.
+    DWORD outputError = ERROR_SUCCESS, backupError = ERROR_SUCCESS;
+    auto finishBackup = [&](const CopyWatch& watch) {
+        backupError = backupCopy.Finish(source.Basic);
+        if (!backupError) backupError = backupCopy.Verify(checksum, size, watch);
+    };
+    if (copies && backupCopies && TwoVolumes(Target, Backup)) {
+        std::atomic<bool> abandoned{false}, done{false};
+        std::atomic<uint64_t> verified{0};
+        std::thread backupThread([&] {
+            finishBackup([&](const CopyProgress& progress) {
+                verified = progress.Done;
+                return abandoned.load();
+            });
+            done = true;
+        });
+        outputError = copy.Finish(source.Basic);
+        if (!outputError) outputError = copy.Verify(checksum, size, FWatch);
+        if (outputError == ERROR_CANCELLED) abandoned = true;
+        while (!done) {
+            if (!abandoned && FWatch && FWatch(CopyProgress{verified, size, true})) abandoned = true;
+            Sleep(1);
+        }
+        backupThread.join();
+    } else {
+        if (copies) {
+            outputError = copy.Finish(source.Basic);
+            if (!outputError) outputError = copy.Verify(checksum, size, FWatch);
+        }
+        if (backupCopies && !outputError) finishBackup(FWatch);
+    }
+    if (outputError) return failed(outputError);
+    if (backupError) return backupFailed(backupError);
     forms::FileHandle existingBackup;
-    if (backupCopies) {
-        if (DWORD error = backupCopy.Verify(checksum, size, FWatch)) return backupFailed(error);
-    } else if (backupTaken) {
+    if (backupTaken) {
         // Held until the photo has gone: it is the photo's second copy.
         if (DWORD error = HoldIfSameBytes(Backup, checksum, size, existingBackup)) return backupFailed(error);
     }

@@ -78,6 +78,7 @@ public:
 private:
     enum class Way { InPlace, Rename, Copy };
     Way WayOf(const std::wstring& Source, const std::wstring& Target);
+    bool TwoVolumes(const std::wstring& Target, const std::wstring& Backup);
     const std::wstring& VolumeOf(const std::wstring& Directory, int Slot);
     DWORD CopyVerifiedThenDelete(const std::wstring& Source, const std::wstring& Target, const std::wstring& Backup,
                                  Way How, bool& BackupSide, std::wstring* Leftover);
@@ -86,9 +87,9 @@ private:
 
     CopyWatch FWatch;
 
-    // The last directories asked about, a source's and a target's, with their volumes.
-    std::wstring FDirectories[2];
-    std::wstring FVolumes[2];
+    // The last directories asked about, a source's, a target's and a backup's, with their volumes.
+    std::wstring FDirectories[3];
+    std::wstring FVolumes[3];
 };
 
 // One move with a mover of its own.

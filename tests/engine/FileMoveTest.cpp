@@ -312,10 +312,14 @@ int gCardReads = 0;
 // With a backup the photo is read once, both copies are whole under the same new name with its
 // date, and only then does it leave its card: copied across volumes, or renamed on its own.
 TEST_F(FileMoveTest, MoveWithBackupReadsThePhotoOnceAndLeavesTwoWholeCopies) {
-    TempTree backup;
     TempTree sameVolumeAsCard{kOtherVolume};
-    for (const bool rename : {false, true}) {
-        SCOPED_TRACE(rename ? "output on the card's volume" : "output on another volume");
+    for (const int way : {0, 1, 2}) {
+        // The output on another volume than the card (and the backup beside it, or on a third
+        // volume, the card's: both copies are then flushed and read back at once), or the output
+        // on the card's volume.
+        const bool rename = way == 1;
+        SCOPED_TRACE(way == 0 ? "a copy to the output" : way == 1 ? "a rename in the card's volume" : "a copy, the backup on another volume");
+        TempTree backup(way == 2 ? kOtherVolume : L"");
         const TempTree& output = rename ? sameVolumeAsCard : disk;
         const std::wstring source = card.Path(L"IMG_0001.JPG");
         const std::string bytes = MakePhoto(source, 3 * 1024 * 1024 + 517);
@@ -370,6 +374,9 @@ TEST_F(FileMoveTest, MoveWithBackupThatFailsOnEitherSideLeavesNeitherCopy) {
     backupTree = &backupFolder;
     const std::wstring smallVolume = MountedVolume("KAMDROP_SMALL_VOLUME");
     const std::wstring readOnlyVolume = MountedVolume("KAMDROP_READONLY_VOLUME");
+    // Another volume than the output's: the two copies are flushed and read back at once.
+    TempTree otherVolume{kOtherVolume};
+    const std::wstring elsewhere = otherVolume.Path();
     const struct {
         const char* what;
         bool rename;                           // the output on the card's volume
@@ -411,6 +418,12 @@ TEST_F(FileMoveTest, MoveWithBackupThatFailsOnEitherSideLeavesNeitherCopy) {
          nullptr, [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, ERROR_CRC, Side::Backup, "-"},
         {"a spoiled byte in the output's copy alone", false, false, {}, 1000, nullptr, nullptr,
          [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, nullptr, ERROR_CRC, Side::Output, "-"},
+        {"a spoiled byte in the backup's copy alone, the backup on another volume", false, false, elsewhere, 1000,
+         nullptr, nullptr, nullptr, [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, ERROR_CRC,
+         Side::Backup, "-"},
+        {"a spoiled byte in the output's copy alone, the backup on another volume", false, false, elsewhere, 1000,
+         nullptr, nullptr, [](char* block, DWORD) { block[7] ^= 0x20; }, nullptr, nullptr, nullptr, ERROR_CRC,
+         Side::Output, "-"},
         {"the output's name taken once the backup stands", false, false, {}, 1000, nullptr, nullptr, nullptr, nullptr,
          [] { MakePhoto(gTarget, 10); }, nullptr, ERROR_ALREADY_EXISTS, Side::Output, "-"},
         {"the output's name taken once the backup stands, renamed on the card's volume", true, false, {}, 1000, nullptr,
