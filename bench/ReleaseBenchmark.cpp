@@ -16,10 +16,15 @@
 //
 // At the end a table: each figure with its median, its range over the rounds and its goal.
 //
+// - A backup folder: the same 300 photos by the engine without a backup, with the
+//   backup on the output's disk, and with it on another volume (a tmpfs).
+//
 //   kamdrop_bench.exe [--rounds R] [--emulated] [N...]
+//   kamdrop_bench.exe [--rounds R] --backup-only   the backup folder's comparison alone
 //   kamdrop_bench.exe --only PART [N]   one run of one part, for a trace of Wine server requests:
 //                                       window, console, engine, plain, across-window, across-engine,
-//                                       across-flushed, start, start-minimal; or the steps alone:
+//                                       across-flushed, across-backup-disk, across-backup-other,
+//                                       start, start-minimal; or the steps alone:
 //                                       steps, copy-steps
 
 #include <windows.h>
@@ -229,8 +234,10 @@ int PlainFlushedLoop(const std::wstring& input, const std::wstring& output) {
 
 class QuietRelease : public engine::ReleaseObserver {
 public:
-    explicit QuietRelease(std::wstring output) : FOutput(std::move(output)) {}
+    explicit QuietRelease(std::wstring output, std::wstring backup = {})
+        : FOutput(std::move(output)), FBackup(std::move(backup)) {}
     std::wstring OutputDirectory() override { return FOutput; }
+    std::wstring BackupDirectory() override { return FBackup; }
     std::wstring Label() override { return L"Bench"; }
     bool FileDone(int, const engine::FileResult& result) override {
         FMoved += result.Moved() ? 1 : 0;
@@ -240,12 +247,21 @@ public:
 
 private:
     std::wstring FOutput;
+    std::wstring FBackup;
     int FMoved = 0;
 };
 
 int EngineLoop(const std::wstring& input, const std::wstring& output) {
     std::vector<std::wstring> files = engine::ListFiles(input);
     QuietRelease release(output);
+    engine::ReleaseFiles(files, release);
+    return release.Moved();
+}
+
+// The engine with a second copy of every photo in backup.
+int EngineBackupLoop(const std::wstring& input, const std::wstring& output, const std::wstring& backup) {
+    std::vector<std::wstring> files = engine::ListFiles(input);
+    QuietRelease release(output, backup);
     engine::ReleaseFiles(files, release);
     return release.Moved();
 }
@@ -553,6 +569,79 @@ void PrintAcrossVolumes(const AcrossVolumes& r) {
     std::printf("  Time ratio window / flushed plain loop: %s\n", Show(SpreadOf(r.WindowRatio), "%.2f").c_str());
     std::printf("  Time ratio engine / flushed plain loop: %s\n", Show(SpreadOf(r.EngineRatio), "%.2f").c_str());
     std::printf("  Time ratio plain loop without flushing / flushed: %s\n", Show(SpreadOf(r.PlainRatio), "%.2f").c_str());
+}
+
+// ---- A backup folder: the same card with a second copy of each photo ----
+
+struct WithBackup {
+    int Count = 0;
+    size_t Size = 0;
+    std::vector<double> Alone, SameDisk, OtherVolume, OneAfterOther, SameDiskRatio, OtherVolumeRatio, OneAfterOtherRatio;
+    bool Complete = true;
+};
+
+// The engine filing the card onto the disk in turns: without a backup, with the backup on the same
+// disk as the output, and with the backup on another volume (a tmpfs, as the card), its copy
+// flushed and read back at once with the output's (as the engine does), and one after the other.
+WithBackup MeasureWithBackup(int count, size_t size, int rounds) {
+    WithBackup result;
+    result.Count = count;
+    result.Size = size;
+    TempTree disk, card(kCardVolume), other(kCardVolume);
+    for (int round = 0; round < rounds; ++round) {
+        double alone = 0, sameDisk = 0, otherVolume = 0, oneAfterOther = 0;
+        auto way = [&](const wchar_t* backup, double& seconds, bool atOnce = true) {
+            return [&, backup, atOnce, out = &seconds] {
+                engine::FinishCopiesAtOnce = atOnce;
+                MakeLargePhotos(card, L"in", count, size);
+                disk.MakeDirectory(L"out");
+                std::wstring folder;
+                if (backup) {
+                    const TempTree& tree = std::wstring(backup) == L"disk" ? disk : other;
+                    tree.MakeDirectory(L"backup");
+                    folder = tree.Path(L"backup");
+                }
+                const double start = Seconds();
+                const int moved = backup ? EngineBackupLoop(card.Path(L"in"), disk.Path(L"out"), folder)
+                                         : EngineLoop(card.Path(L"in"), disk.Path(L"out"));
+                *out = Seconds() - start;
+                result.Complete = result.Complete && moved == count;
+                EmptyFolder(card.Path(L"in"));
+                EmptyFolder(disk.Path(L"out"));
+                if (backup) EmptyFolder(folder);
+                engine::FinishCopiesAtOnce = true;
+            };
+        };
+        const std::vector<std::function<void()>> ways = {way(nullptr, alone), way(L"disk", sameDisk),
+                                                         way(L"other", otherVolume),
+                                                         way(L"other", oneAfterOther, false)};
+        std::printf("  round %d of %d: %d photos of %zu KiB, four times...\n", round + 1, rounds, count, size / 1024);
+        std::fflush(stdout);
+        for (size_t i = 0; i < ways.size(); ++i) ways[(i + round) % ways.size()]();
+        std::printf("    no backup %.2f s, backup on the output's disk %.2f s, backup on another volume %.2f s "
+                    "(%.2f s one after the other)\n",
+                    alone, sameDisk, otherVolume, oneAfterOther);
+        result.Alone.push_back(alone);
+        result.SameDisk.push_back(sameDisk);
+        result.OtherVolume.push_back(otherVolume);
+        result.SameDiskRatio.push_back(sameDisk / alone);
+        result.OtherVolumeRatio.push_back(otherVolume / alone);
+        result.OneAfterOther.push_back(oneAfterOther);
+        result.OneAfterOtherRatio.push_back(oneAfterOther / alone);
+    }
+    return result;
+}
+
+void PrintWithBackup(const WithBackup& r) {
+    std::printf("%d photos of %zu KiB from a card to the disk, with and without a backup folder (%zu rounds)\n", r.Count,
+                r.Size / 1024, r.Alone.size());
+    std::printf("  seconds: no backup %s, backup on the output's disk %s, backup on another volume %s\n",
+                Show(SpreadOf(r.Alone), "%.2f").c_str(), Show(SpreadOf(r.SameDisk), "%.2f").c_str(),
+                Show(SpreadOf(r.OtherVolume), "%.2f").c_str());
+    std::printf("  Time ratio backup on the output's disk / no backup: %s\n", Show(SpreadOf(r.SameDiskRatio), "%.2f").c_str());
+    std::printf("  Time ratio backup on another volume / no backup: %s\n", Show(SpreadOf(r.OtherVolumeRatio), "%.2f").c_str());
+    std::printf("  the same, the two copies flushed and read back one after the other: %s s, ratio %s\n",
+                Show(SpreadOf(r.OneAfterOther), "%.2f").c_str(), Show(SpreadOf(r.OneAfterOtherRatio), "%.2f").c_str());
 }
 
 // ---- Where a file's time goes ----
@@ -923,6 +1012,10 @@ int RunPart(const std::wstring& part, int count) {
         moved = CountFiles(output);
     } else if (part == L"engine" || part == L"across-engine") {
         moved = EngineLoop(input, output);
+    } else if (part == L"across-backup-disk" || part == L"across-backup-other") {
+        const TempTree& tree = part == L"across-backup-disk" ? disk : card;
+        tree.MakeDirectory(L"backup");
+        moved = EngineBackupLoop(input, output, tree.Path(L"backup"));
     } else if (part == L"plain") {
         moved = PlainLoop(input, output);
     } else if (part == L"across-flushed") {
@@ -948,6 +1041,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts;
     int rounds = 3;
     bool emulated = false;
+    bool backupOnly = false;
     std::wstring only;
     for (int i = 1; i < argc; ++i) {
         const std::wstring argument = argv[i];
@@ -955,6 +1049,8 @@ int wmain(int argc, wchar_t** argv) {
             rounds = _wtoi(argv[++i]);
         else if (argument == L"--emulated")
             emulated = true;
+        else if (argument == L"--backup-only")
+            backupOnly = true;
         else if (argument == L"--only" && i + 1 < argc)
             only = argv[++i];
         else
@@ -962,10 +1058,18 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (counts.empty()) counts = only.empty() ? std::vector<int>{2000, 10000} : std::vector<int>{500};
     if (rounds <= 0 || std::any_of(counts.begin(), counts.end(), [](int n) { return n <= 0; })) {
-        std::fprintf(stderr, "usage: kamdrop_bench [--rounds R] [--emulated] [N...] | --only PART [N]\n");
+        std::fprintf(stderr,
+                     "usage: kamdrop_bench [--rounds R] [--emulated] [--backup-only] [N...] | --only PART [N]\n");
         return 2;
     }
     if (!only.empty()) return RunPart(only, counts.front());
+    if (backupOnly) {
+        std::printf("300 photos of 3 MiB with and without a backup folder\n");
+        const WithBackup backup = MeasureWithBackup(300, 3u << 20, rounds);
+        std::printf("\n%s", emulated ? "EMULATED: not comparable with native figures.\n" : "");
+        PrintWithBackup(backup);
+        return backup.Complete ? 0 : 1;
+    }
 
     bool complete = true;
     std::vector<OneVolume> volumes;
@@ -977,6 +1081,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("300 photos of 3 MiB across volumes\n");
     const AcrossVolumes across = MeasureAcrossVolumes(300, 3u << 20, rounds);
     complete = complete && across.Complete;
+    std::printf("300 photos of 3 MiB with and without a backup folder\n");
+    const WithBackup backup = MeasureWithBackup(300, 3u << 20, rounds);
+    complete = complete && backup.Complete;
     std::printf("Start-up and memory\n");
     const StartUp start = MeasureStartUp(std::max(5, 2 * rounds + 1));
     complete = complete && start.Complete;
@@ -987,6 +1094,7 @@ int wmain(int argc, wchar_t** argv) {
                     "with native ones nor with another machine's.\n\n");
     for (const OneVolume& r : volumes) PrintOneVolume(r);
     PrintAcrossVolumes(across);
+    PrintWithBackup(backup);
     PrintStartUp(start);
 
     std::printf("\nWhere a file's time goes (each step timed on its own, this process)\n");

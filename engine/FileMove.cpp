@@ -18,6 +18,7 @@ MoveStepHook AfterCopyFiled = nullptr;
 CopyBlockHook BeforeBackupBlockWritten = nullptr;
 MoveStepHook AfterBackupFiled = nullptr;
 CardReadHook BeforeCardRead = nullptr;
+bool FinishCopiesAtOnce = true;
 
 namespace {
 
@@ -335,7 +336,7 @@ DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::w
         backupError = backupCopy.Finish(source.Basic);
         if (!backupError) backupError = backupCopy.Verify(checksum, size, watch);
     };
-    if (copies && backupCopies && TwoVolumes(Target, Backup)) {
+    if (copies && backupCopies && FinishCopiesAtOnce && TwoVolumes(Target, Backup)) {
         std::atomic<bool> abandoned{false}, done{false};
         std::atomic<uint64_t> verified{0};
         std::thread backupThread([&] {

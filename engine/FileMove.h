@@ -128,5 +128,8 @@ extern MoveStepHook AfterBackupFiled;
 // error code other than ERROR_SUCCESS is taken as that read's failure.
 using CardReadHook = DWORD (*)(uint64_t Done);
 extern CardReadHook BeforeCardRead;
+// For the benchmark: false flushes and reads back the two copies one after the
+// other also where they lie on two volumes, to measure what doing both at once gives.
+extern bool FinishCopiesAtOnce;
 
 }  // namespace engine

@@ -32,7 +32,8 @@ std::wstring FailureReason(const FileResult& Result) {
             reason = kInvalidOutputDirectory;
             break;
         case kErrorFreeSpaceUnknown:
-            reason = L"Cannot tell: the free space of the output volume is not known.";
+            reason = Result.BackupFailed ? L"Cannot tell: the free space of the backup volume is not known."
+                                         : L"Cannot tell: the free space of the output volume is not known.";
             break;
         default:
             reason = forms::SystemMessage(Result.Error);

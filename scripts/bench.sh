@@ -1,15 +1,20 @@
 #!/bin/bash
 # The benchmark (docs/benchmark.md): for each N (default 2000 and 10000) photos on one volume through
 # the window, KamdropCmd and the engine against a plain loop of moves; 300 photos of 3 MiB across
-# volumes against a plain loop of copying moves that flushes each file; start-up and memory beside a
+# volumes against a plain loop of copying moves that flushes each file; the same 300 photos without and
+# with a backup folder (on the output's disk, on another volume); start-up and memory beside a
 # minimal themed window; where a file's time goes; and a closing table of figures against their goals.
 # It measures each program (32-bit, 64-bit) that this machine runs, and says how it ran: a program
 # run under user-mode emulation is measured in one round and its figures are marked as emulated,
 # not comparable with native ones. Last, what reading a copy back past the cache costs on this disk.
 #   scripts/bench.sh [N...]
+#   scripts/bench.sh --backup-only
+#                       only 300 photos of 3 MiB from a card to the disk in turns without a backup folder,
+#                       with it on the output's disk and with it on another volume (a tmpfs)
 #   scripts/bench.sh --requests PART [N]
 #                       one part alone (window, console, engine, plain, across-window, across-engine,
-#                       across-flushed, start, start-minimal; 500 photos, 20 across volumes) under a Wine server that
+#                       across-flushed, across-backup-disk, across-backup-other, start, start-minimal;
+#                       500 photos, 20 across volumes) under a Wine server that
 #                       traces every request: the program's requests a file, by kind (for the window,
 #                       those of its run, from the click on Start to its end; for start, those from
 #                       the process's start to its window shown)
