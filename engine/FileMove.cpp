@@ -122,8 +122,6 @@ const std::wstring& FileMover::VolumeOf(const std::wstring& Directory, int Slot)
     return FVolumes[Slot];
 }
 
-// A rename where both lie on one volume as far as the system tells; otherwise, and where it
-// cannot tell, a copy (which is right on one volume too). A plan and a move decide alike.
 // Whether the two copies' folders lie on different volumes as far as the system tells.
 bool FileMover::TwoVolumes(const std::wstring& Target, const std::wstring& Backup) {
     const std::wstring& output = VolumeOf(DirectoryOf(Target), 1);
@@ -131,6 +129,8 @@ bool FileMover::TwoVolumes(const std::wstring& Target, const std::wstring& Backu
     return !output.empty() && !backup.empty() && output != backup;
 }
 
+// A rename where both lie on one volume as far as the system tells; otherwise, and where it
+// cannot tell, a copy (which is right on one volume too). A plan and a move decide alike.
 FileMover::Way FileMover::WayOf(const std::wstring& Source, const std::wstring& Target) {
     if (SamePath(Source, Target)) return Way::InPlace;
     const std::wstring& from = VolumeOf(DirectoryOf(Source), 0);
