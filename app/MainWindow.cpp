@@ -399,6 +399,7 @@ void TKamdropForm::CreateOptionsMenu() {
     MainMenu->Items().Add(OptionsMenuItem);
     OptionsMenuItem->Add(BackupFolderMenuItem);
     OptionsMenuItem->Add(NoBackupMenuItem);
+    ShowBackupChoice();
 }
 
 void TKamdropForm::ShowBackupHistory() {
@@ -443,6 +444,7 @@ void TKamdropForm::LoadBackupSetting() {
     }
     store->Close();
     ShowBackupHistory();
+    ShowBackupChoice();
     StatusBar->SetSimpleText(IdleStatusText());
 }
 
@@ -471,9 +473,16 @@ void TKamdropForm::SetBackupDirectory(std::wstring Directory) {
         if (FBackupHistory.size() > static_cast<size_t>(kMaxBackupHistory)) FBackupHistory.resize(kMaxBackupHistory);
         ShowBackupHistory();
     }
+    ShowBackupChoice();
     // Between runs the status bar shows it at once; during a run it shows the file in hand.
     if (StartButton->Enabled()) StatusBar->SetSimpleText(IdleStatusText());
     SaveBackupSetting();
+}
+
+// The menu's check mark is on the choice in force.
+void TKamdropForm::ShowBackupChoice() {
+    BackupFolderMenuItem->SetChecked(!FBackupDirectory.empty());
+    NoBackupMenuItem->SetChecked(FBackupDirectory.empty());
 }
 
 std::wstring TKamdropForm::IdleStatusText() const {

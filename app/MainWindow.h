@@ -106,6 +106,7 @@ private:
     void CreateOptionsMenu();
     // The backup folder's history as items below the Options menu's commands.
     void ShowBackupHistory();
+    void ShowBackupChoice();
     void LoadBackupSetting();
     void SaveBackupSetting();
     // The status text between runs: where the backup goes, when there is one.

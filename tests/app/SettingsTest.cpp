@@ -169,6 +169,8 @@ TEST(MainWindowSettingsTest, BackupFolderAndItsHistoryAreKeptAndOffByDefault) {
     auto* form = new TTestKamdropForm(Application, file);
     EXPECT_EQ(form->BackupDirectory(), L"");
     EXPECT_EQ(form->OptionsMenuItem->Count(), 2) << "no history yet";
+    EXPECT_TRUE(form->NoBackupMenuItem->Checked());
+    EXPECT_FALSE(form->BackupFolderMenuItem->Checked());
     form->SetBackupDirectory(L"F:\\Backup");
     form->SetBackupDirectory(L"G:\\Second");
     form->SetBackupDirectory(L"f:\\backup");
@@ -180,6 +182,8 @@ TEST(MainWindowSettingsTest, BackupFolderAndItsHistoryAreKeptAndOffByDefault) {
     auto* again = new TTestKamdropForm(Application, file);
     EXPECT_EQ(again->BackupDirectory(), L"f:\\backup");
     EXPECT_EQ(again->StatusBar->SimpleText(), L"Backup: f:\\backup");
+    EXPECT_TRUE(again->BackupFolderMenuItem->Checked());
+    EXPECT_FALSE(again->NoBackupMenuItem->Checked());
     // Below the two commands: a separator and the history, the latest first.
     ASSERT_EQ(again->OptionsMenuItem->Count(), 5);
     EXPECT_EQ(again->OptionsMenuItem->Items(3)->Caption(), L"&1 f:\\backup");
