@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -656,6 +657,33 @@ TEST_F(ReleaseRunTest, BackupFolderShowsBeforeStartAndEveryMovedPhotoHasItsSecon
     form->HandleNoBackupClick(form);
     EXPECT_EQ(form->BackupDirectory(), L"");
     EXPECT_EQ(form->StatusBar->SimpleText(), L"");
+}
+
+// A backup volume without room for what the run copies refuses the run before the first move, with
+// a message that says which volume and how much; no file moves and no row is added.
+TEST_F(ReleaseRunTest, BackupVolumeWithoutRoomForTheRunRefusesItBeforeAnythingMoves) {
+    const char* mounted = getenv("KAMDROP_SMALL_VOLUME");
+    if (!mounted || !*mounted) GTEST_SKIP() << "no small volume on this machine";
+    std::wstring backup = L"Z:";
+    for (const char* at = mounted; *at; ++at) backup += *at == '/' ? L'\\' : static_cast<wchar_t>(*at);
+    // Three photos of 400 KiB: together more than the 1 MiB volume holds.
+    for (int i = 1; i <= 3; ++i) {
+        const std::wstring photo = tree.MakeFile(L"in\\" + std::to_wstring(i) + L".jpg", 2023, 1, 11, 8 + i);
+        HANDLE file = CreateFileW(photo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(file, 400 * 1024, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+    }
+    form->SetBackupDirectory(backup);
+    DialogWatcher dialogs;
+    PressStart();
+    ASSERT_EQ(dialogs.Dialogs().size(), 1u);
+    EXPECT_TRUE(dialogs.Dialogs()[0].Text.starts_with(L"There is not enough space on the backup volume"))
+        << testing::PrintToString(dialogs.Dialogs()[0].Text);
+    EXPECT_TRUE(Rows().empty());
+    for (int i = 1; i <= 3; ++i) EXPECT_TRUE(tree.Exists(L"in\\" + std::to_wstring(i) + L".jpg"));
+    EXPECT_FALSE(InOut(L"2023-01-11_Holiday_01.jpg"));
+    EXPECT_EQ(form->StatusBar->SimpleText(), L"Backup: " + backup);
 }
 
 }  // namespace
