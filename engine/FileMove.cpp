@@ -22,16 +22,6 @@ bool FinishCopiesAtOnce = true;
 
 namespace {
 
-DWORD LastErrorOr(DWORD fallback) {
-    const DWORD error = GetLastError();
-    return error == ERROR_SUCCESS ? fallback : error;
-}
-
-std::wstring DirectoryOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 forms::FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
     return forms::FileHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
 }
@@ -346,12 +336,19 @@ DWORD FileMover::CopyVerifiedThenDelete(const std::wstring& Source, const std::w
             });
             done = true;
         });
-        outputError = copy.Finish(source.Basic);
-        if (!outputError) outputError = copy.Verify(checksum, size, FWatch);
-        if (outputError == ERROR_CANCELLED) abandoned = true;
-        while (!done) {
-            if (!abandoned && FWatch && FWatch(CopyProgress{verified, size, true})) abandoned = true;
-            Sleep(1);
+        // The backup's thread is joined however this side ends: the watch may throw.
+        try {
+            outputError = copy.Finish(source.Basic);
+            if (!outputError) outputError = copy.Verify(checksum, size, FWatch);
+            if (outputError == ERROR_CANCELLED) abandoned = true;
+            while (!done) {
+                if (!abandoned && FWatch && FWatch(CopyProgress{verified, size, true})) abandoned = true;
+                Sleep(1);
+            }
+        } catch (...) {
+            abandoned = true;
+            backupThread.join();
+            throw;
         }
         backupThread.join();
     } else {

@@ -12,6 +12,16 @@ namespace engine {
 
 TemporaryNumberHook NextTemporaryNumber = nullptr;
 
+DWORD LastErrorOr(DWORD Fallback) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? Fallback : error;
+}
+
+std::wstring DirectoryOf(const std::wstring& Path) {
+    const size_t slash = Path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : Path.substr(0, slash + 1);
+}
+
 namespace {
 
 // A large copy is flushed this often while it is written: one flush of a whole
@@ -22,16 +32,6 @@ constexpr uint64_t kFlushPiece = 32ull << 20;
 // open) is tried again for about a second before it is reported.
 constexpr int kRemoveAttempts = 10;
 constexpr DWORD kRemoveRetryMs = 100;
-
-DWORD LastErrorOr(DWORD fallback) {
-    const DWORD error = GetLastError();
-    return error == ERROR_SUCCESS ? fallback : error;
-}
-
-std::wstring DirectoryOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
 
 // The name of a file as the file system's rename through a handle takes it:
 // the full path in the system's own form.

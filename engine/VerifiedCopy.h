@@ -104,6 +104,11 @@ DWORD ChecksumOfFile(HANDLE File, uint32_t& Checksum, uint64_t& Size, const Copy
 // file), another code when it cannot be read.
 DWORD HoldIfSameBytes(const std::wstring& Path, uint32_t Checksum, uint64_t Size, forms::FileHandle& Held);
 
+// The last error of the system, or Fallback where a failed call left none.
+DWORD LastErrorOr(DWORD Fallback);
+// The folder of Path with its "\\" at the end; empty when Path names none.
+std::wstring DirectoryOf(const std::wstring& Path);
+
 // For tests: the numbers of temporary names, in place of the program's own.
 using TemporaryNumberHook = unsigned (*)();
 extern TemporaryNumberHook NextTemporaryNumber;
